@@ -1,0 +1,2 @@
+// select: ringpick's decision on one catalog event.
+#pragma once

@@ -1,0 +1,52 @@
+// search: the pair search of twinquake over a loaded catalog.
+//
+// Owns the run parameters, the counters and the E1 table that the screening
+// of E2 candidates, the E1 search and the E1-pair report share, and those
+// three steps themselves. Does not own reading the parameters or the catalog,
+// nor connecting or closing files: twinquake's main does that.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "event_catalog.h"
+
+constexpr int32_t PAIR_STREAM = 65;        // the pair file
+constexpr int32_t E1_PAIR_STREAM = 66;     // the E1-pair file
+constexpr int32_t AFTERSHOCK_STREAM = 67;  // "Aftershocks"
+
+struct RunParameters {
+    float dist_range;   // km, 32-bit: largest distance within a pair
+    float time_window;  // days, 32-bit: how far an E1 may lie back, a rival ahead
+    float e1_min_mag;   // magnitude, 32-bit: smallest E1 taken
+    float e2_min_mag;   // magnitude, 32-bit: smallest E2
+};
+
+// The E1 of every group, in the order found (nearest in time first). The
+// table grows with the data: no group and no E1 is ever dropped.
+struct E1Table {
+    std::vector<int32_t> first;  // first[g]: offset in `slot` of group g's first E1 (1-based g)
+    std::vector<int32_t> slot;   // catalog indices of the E1, group after group
+};
+
+struct RunState {
+    int32_t group_count = 0;       // groups opened so far; goes on counting in the E1-pair report
+    int32_t aftershock_count = 0;  // aftershock records written so far
+    E1Table ie1;                   // the E1 of each group
+};
+
+// Number of E1 of group g (1-based) and its k-th E1 (1-based).
+int32_t ie1_count(const E1Table& t, int32_t g);
+int32_t ie1(const E1Table& t, int32_t g, int32_t k);
+
+// Decides whether event i is an E2; writes an aftershock record when it is an
+// aftershock of an earlier, larger event.
+bool screen_e2(const EventCatalog& cat, const RunParameters& p, RunState& st, int32_t i);
+// Writes the pair records of E2 i and stores its E1.
+void collect_e1(const EventCatalog& cat, const RunParameters& p, RunState& st, int32_t i);
+// Writes the E1-pair records of every group.
+void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, RunState& st);
+
+// The main pass: screen_e2 for every event in index order, collect_e1 for
+// every E2.
+void main_pass(const EventCatalog& cat, const RunParameters& p, RunState& st);
