@@ -15,6 +15,12 @@ constexpr int32_t PAIR_STREAM = 65;        // the pair file
 constexpr int32_t E1_PAIR_STREAM = 66;     // the E1-pair file
 constexpr int32_t AFTERSHOCK_STREAM = 67;  // "Aftershocks"
 
+constexpr float MAG_SPLIT = 6.95f;              // nearest float, 6.9499998...: completeness split
+constexpr double START_BELOW_SPLIT = 23741.0;   // 1 January 1965, days from 1 January 1900
+constexpr double START_FROM_SPLIT = 7304.0;     // 1 January 1920, same count
+constexpr float LOOKBACK_DAYS = 30.0f;          // aftershock look-back, days; widened to 64 bits
+constexpr float MIN_SEPARATION_DAYS = 5.8e-5f;  // nearest float to 5.8e-5 days (about 5 s)
+
 struct RunParameters {
     float dist_range;   // km, 32-bit: largest distance within a pair
     float time_window;  // days, 32-bit: how far an E1 may lie back, a rival ahead
@@ -38,6 +44,20 @@ struct RunState {
 // Number of E1 of group g (1-based) and its k-th E1 (1-based).
 int32_t ie1_count(const E1Table& t, int32_t g);
 int32_t ie1(const E1Table& t, int32_t g, int32_t k);
+
+// One pair record (pair file, its echo, E1-pair file): E2 or later E1 `a`,
+// E1 or earlier E1 `b`, their distance d (km) and time difference dt (days).
+void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a,
+                int32_t b, float d, float dt);
+// One aftershock record: event i and the larger event `best` it belongs to.
+void write_aftershock(const EventCatalog& cat, int32_t number, int32_t i, int32_t best);
+// Opens the next group of the E1 table.
+void open_group(RunState& st);
+
+// The aftershock test of event i: among the earlier events within 30 days
+// whose own rupture radius reaches i, the one of largest magnitude when that
+// exceeds mag(i) (the latest of equals); i itself when there is none.
+int32_t aftershock_parent(const EventCatalog& cat, int32_t i);
 
 // Decides whether event i is an E2; writes an aftershock record when it is an
 // aftershock of an earlier, larger event.
