@@ -2,6 +2,9 @@
 
 #include "search.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "geometry.h"
 #include "templates.h"
 
@@ -51,17 +54,103 @@ void open_group(RunState& st) {
     st.ie1.first.push_back(static_cast<int32_t>(st.ie1.slot.size()));
 }
 
-int32_t aftershock_parent(const EventCatalog& cat, int32_t i) {
-    int32_t best = i;
+namespace {
+
+constexpr int32_t UNKNOWN = -1;  // aftershock test not made yet
+
+void prepare(const EventCatalog& cat, RunState& st) {
+    SearchCache& c = st.cache;
+    if (c.index.cat == &cat && c.index.n == cat.n) return;
+    build_index(c.index, cat);
+    c.parent.assign(static_cast<size_t>(cat.n) + 1, UNKNOWN);
+}
+
+// True when the latitudes alone put events a and b farther apart than
+// `limit` km by more than the pruning margin: the formula cannot come out
+// within the limit then. Only for events the grid places (|lat| <= 90).
+bool beyond_by_latitude(const EventIndex& x, int32_t a, int32_t b, float limit) {
+    if (!x.placed[a] || !x.placed[b]) return false;
+    const double dphi = std::fabs(static_cast<double>(x.geo[a].phi) - x.geo[b].phi);
+    return dphi * EARTH_RADIUS_KM > static_cast<double>(limit) + PRUNE_MARGIN_KM;
+}
+
+float distance(const EventIndex& x, int32_t a, int32_t b) { return hypo_distance(x.geo[a], x.geo[b]); }
+
+// The aftershock test over a catalog in time order. The best parent is the
+// largest magnitude among the earlier events within 30 days whose radius
+// reaches i, the latest of equals; which order the events are looked at in
+// does not change it, so the grid may hand them out in any order.
+int32_t parent_sorted(const EventCatalog& cat, const EventIndex& x, int32_t i) {
     const double lookback = LOOKBACK_DAYS;
-    for (int32_t j = i - 1; j >= 1 && cat.dat[i] - cat.dat[j] <= lookback; --j) {
-        float d = distance(cat, i, j);
-        float r = rupture_radius(cat.mag[j]);
-        if (cat.mag[j] > cat.mag[best] && r >= d) best = j;
+    const double t = cat.dat[i];
+    const int32_t lo = first_failing(1, i - 1, [&](int32_t j) { return !(t - cat.dat[j] <= lookback); });
+    const float mag = cat.mag[i];
+    if (!(range_max_mag(x, lo, i - 1) > mag)) return i;
+    int32_t best = i;
+    auto consider = [&](int32_t j) {
+        const float mj = cat.mag[j];
+        if (!(mj > mag)) return;
+        if (best != i && (mj < cat.mag[best] || (mj == cat.mag[best] && j < best))) return;
+        if (beyond_by_latitude(x, i, j, x.radius[j])) return;
+        if (x.radius[j] >= distance(x, i, j)) best = j;
+    };
+    // The few events of large radius, one by one.
+    auto big = std::lower_bound(x.big.begin(), x.big.end(), lo);
+    for (; big != x.big.end() && *big < i; ++big) consider(*big);
+    // The many of small radius, from the cells their largest radius reaches.
+    // They can only win when larger than the best so far (or as large and later).
+    const float largest_small = range_max_small_mag(x, lo, i - 1);
+    if (largest_small > mag && (best == i || largest_small >= cat.mag[best])) {
+        near_events(x, i, rupture_radius(largest_small), lo, i - 1, [&](int32_t j) {
+            if (x.radius[j] <= BIG_RADIUS_KM) consider(j);
+            return true;
+        });
     }
     return best;
 }
 
+// The aftershock test as the look-back walks it, for a catalog out of time order.
+int32_t parent_walk(const EventCatalog& cat, const EventIndex& x, int32_t i) {
+    const double lookback = LOOKBACK_DAYS;
+    int32_t best = i;
+    for (int32_t j = i - 1; j >= 1 && cat.dat[i] - cat.dat[j] <= lookback; --j) {
+        if (cat.mag[j] > cat.mag[best] && x.radius[j] >= distance(x, i, j)) best = j;
+    }
+    return best;
+}
+
+// Is i followed within the time window and the distance range by an event at
+// least as large?
+bool has_rival(const EventCatalog& cat, const RunParameters& p, const EventIndex& x, int32_t i) {
+    const double window = p.time_window;
+    const double t = cat.dat[i];
+    const float mag = cat.mag[i];
+    if (!x.time_sorted) {
+        for (int32_t j = i + 1; j <= cat.n && cat.dat[j] - t <= window; ++j) {
+            if (cat.mag[j] >= mag && p.dist_range >= distance(x, i, j)) return true;
+        }
+        return false;
+    }
+    const int32_t hi = first_failing(i + 1, cat.n, [&](int32_t j) { return cat.dat[j] - t <= window; }) - 1;
+    if (!(range_max_mag(x, i + 1, hi) >= mag)) return false;
+    return !near_events(x, i, p.dist_range, i + 1, hi, [&](int32_t j) {
+        if (!(cat.mag[j] >= mag)) return true;
+        if (beyond_by_latitude(x, i, j, p.dist_range)) return true;
+        return !(p.dist_range >= distance(x, i, j));
+    });
+}
+
+}  // namespace
+
+int32_t aftershock_parent(const EventCatalog& cat, RunState& st, int32_t i) {
+    prepare(cat, st);
+    int32_t& memo = st.cache.parent[i];
+    if (memo == UNKNOWN) {
+        memo = st.cache.index.time_sorted ? parent_sorted(cat, st.cache.index, i)
+                                          : parent_walk(cat, st.cache.index, i);
+    }
+    return memo;
+}
 int32_t ie1_count(const E1Table& t, int32_t g) {
     if (g < 1 || g >= static_cast<int32_t>(t.first.size())) return 0;
     int32_t end = g + 1 < static_cast<int32_t>(t.first.size()) ? t.first[g + 1]
@@ -78,33 +167,63 @@ bool screen_e2(const EventCatalog& cat, const RunParameters& p, RunState& st, in
                           (mag >= MAG_SPLIT && cat.dat[i] >= START_FROM_SPLIT);
     if (!complete) return false;
 
-    const int32_t best = aftershock_parent(cat, i);
+    const int32_t best = aftershock_parent(cat, st, i);
     if (best != i) {
         ++st.aftershock_count;
         write_aftershock(cat, st.aftershock_count, i, best);
         return false;
     }
-
-    const double window = p.time_window;
-    for (int32_t j = i + 1; j <= cat.n && cat.dat[j] - cat.dat[i] <= window; ++j) {
-        if (p.dist_range >= distance(cat, i, j) && cat.mag[j] >= mag) return false;
-    }
-    return true;
+    return !has_rival(cat, p, st.cache.index, i);
 }
 
 void collect_e1(const EventCatalog& cat, const RunParameters& p, RunState& st, int32_t i) {
+    prepare(cat, st);
+    const EventIndex& x = st.cache.index;
+    std::vector<SearchCache::Found>& found = st.cache.found;
+    found.clear();
+    const double t = cat.dat[i];
+    const float mag = cat.mag[i];
+    auto candidate = [&](int32_t m) {
+        if (!(cat.mag[m] <= mag && cat.mag[m] >= p.e1_min_mag)) return;
+        if (beyond_by_latitude(x, i, m, p.dist_range)) return;
+        const float d = distance(x, i, m);
+        if (p.dist_range >= d) found.push_back({m, d});
+    };
+    if (x.time_sorted) {
+        // The time differences grow as the scan goes back, so the scan covers
+        // the events from the first within the window up to i - 1, unless the
+        // event just before i is already too close in time or out of the window.
+        if (i > 1) {
+            const float dt = static_cast<float>(t - cat.dat[i - 1]);
+            if (dt <= p.time_window && dt >= MIN_SEPARATION_DAYS) {
+                const int32_t lo = first_failing(1, i - 1, [&](int32_t m) {
+                    return !(static_cast<float>(t - cat.dat[m]) <= p.time_window);
+                });
+                near_events(x, i, p.dist_range, lo, i - 1, [&](int32_t m) {
+                    candidate(m);
+                    return true;
+                });
+                std::sort(found.begin(), found.end(),
+                          [](const SearchCache::Found& a, const SearchCache::Found& b) { return a.m > b.m; });
+            }
+        }
+    } else {
+        for (int32_t m = i - 1; m >= 1; --m) {
+            const float dt = static_cast<float>(t - cat.dat[m]);
+            if (!(dt <= p.time_window && dt >= MIN_SEPARATION_DAYS)) break;
+            candidate(m);
+        }
+    }
+
     int32_t e1_count = 0;
-    for (int32_t m = i - 1; m >= 1; --m) {
-        const float dt = static_cast<float>(cat.dat[i] - cat.dat[m]);
-        if (!(dt <= p.time_window && dt >= MIN_SEPARATION_DAYS)) break;
-        const float d = distance(cat, i, m);
-        if (!(p.dist_range >= d && cat.mag[m] <= cat.mag[i] && cat.mag[m] >= p.e1_min_mag)) continue;
-        if (aftershock_parent(cat, m) != m) continue;
+    for (const SearchCache::Found& f : found) {
+        if (aftershock_parent(cat, st, f.m) != f.m) continue;
+        const float dt = static_cast<float>(t - cat.dat[f.m]);
         ++e1_count;
         if (e1_count == 1) open_group(st);
-        write_pair(PAIR_STREAM, cat, st.group_count, e1_count, i, m, d, dt);
-        write_pair(STDOUT_STREAM, cat, st.group_count, e1_count, i, m, d, dt);
-        st.ie1.slot.push_back(m);
+        write_pair(PAIR_STREAM, cat, st.group_count, e1_count, i, f.m, f.d, dt);
+        write_pair(STDOUT_STREAM, cat, st.group_count, e1_count, i, f.m, f.d, dt);
+        st.ie1.slot.push_back(f.m);
     }
 }
 

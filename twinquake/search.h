@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "event_catalog.h"
+#include "event_index.h"
 
 constexpr int32_t PAIR_STREAM = 65;        // the pair file
 constexpr int32_t E1_PAIR_STREAM = 66;     // the E1-pair file
@@ -35,10 +36,22 @@ struct E1Table {
     std::vector<int32_t> slot;   // catalog indices of the E1, group after group
 };
 
+// What the search computes once per catalog and reuses.
+struct SearchCache {
+    EventIndex index;              // prepared points, radii, magnitude tree, grid
+    std::vector<int32_t> parent;   // aftershock test of each event: its parent, itself, or -1 unknown
+    struct Found {
+        int32_t m;                 // catalog index of an E1 candidate
+        float d;                   // its distance from the E2, km
+    };
+    std::vector<Found> found;      // E1 candidates of the current E2
+};
+
 struct RunState {
     int32_t group_count = 0;       // groups opened so far; goes on counting in the E1-pair report
     int32_t aftershock_count = 0;  // aftershock records written so far
     E1Table ie1;                   // the E1 of each group
+    SearchCache cache;             // built on the first step that needs it
 };
 
 // Number of E1 of group g (1-based) and its k-th E1 (1-based).
@@ -57,7 +70,7 @@ void open_group(RunState& st);
 // The aftershock test of event i: among the earlier events within 30 days
 // whose own rupture radius reaches i, the one of largest magnitude when that
 // exceeds mag(i) (the latest of equals); i itself when there is none.
-int32_t aftershock_parent(const EventCatalog& cat, int32_t i);
+int32_t aftershock_parent(const EventCatalog& cat, RunState& st, int32_t i);
 
 // Decides whether event i is an E2; writes an aftershock record when it is an
 // aftershock of an earlier, larger event.
