@@ -1,6 +1,7 @@
 // templates: parsing a report template and laying out one line through it.
 #include "templates.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -74,6 +75,105 @@ void put_integer(char* out, int32_t w, int32_t v) {
     put_right(out, w, buf, static_cast<int32_t>(r.ptr - buf));
 }
 
+constexpr uint64_t POW10[] = {
+    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
+    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+    100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
+    1000000000000000000ull, 10000000000000000000ull};
+
+// |x| times 10^d rounded to a whole number, exactly: the stored binary value
+// is mant * 2^e with mant below 2^53, so mant * 10^d fits in 128 bits (in 64
+// bits for a value widened from 32 bits, after its trailing zero bits are
+// dropped) and the shift by e is done with its remainder, a tie going to the
+// even neighbour. False when the result does not fit in 64 bits; the caller
+// then takes the general conversion.
+bool scaled_value(double ax, int32_t d, uint64_t& q) {
+    if (d > 19 || !(ax < 1e18)) return false;
+    const uint64_t bits = std::bit_cast<uint64_t>(ax);
+    const int biased = static_cast<int>(bits >> 52);  // ax is not negative: no sign bit
+    const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+    // ax = mant * 2^e; a subnormal has no hidden bit.
+    uint64_t mant = biased == 0 ? fraction : fraction | (uint64_t{1} << 52);
+    int e = biased == 0 ? -1074 : biased - 1075;
+    if (mant == 0) {
+        q = 0;
+        return true;
+    }
+    const int zeros = std::countr_zero(mant);
+    mant >>= zeros;
+    e += zeros;
+    if (e >= 0) {
+        // A whole number below 1e18: mant * 2^e * 10^d in 128 bits.
+        const unsigned __int128 p = (static_cast<unsigned __int128>(mant) << e) * POW10[d];
+        if (p > UINT64_MAX) return false;
+        q = static_cast<uint64_t>(p);
+        return true;
+    }
+    const int s = -e;
+    if (mant <= UINT64_MAX / POW10[d] && s < 64) {
+        const uint64_t p = mant * POW10[d];
+        const uint64_t whole = p >> s;
+        const uint64_t rest = p & ((uint64_t{1} << s) - 1);
+        const uint64_t half = uint64_t{1} << (s - 1);
+        q = whole + ((rest > half || (rest == half && (whole & 1))) ? 1 : 0);
+        return true;
+    }
+    if (s >= 128) {
+        q = 0;  // below 2^-64: rounds to zero, never a tie
+        return true;
+    }
+    const unsigned __int128 p = static_cast<unsigned __int128>(mant) * POW10[d];
+    const unsigned __int128 whole = p >> s;
+    const unsigned __int128 rest = p - (whole << s);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (s - 1);
+    const unsigned __int128 r = whole + ((rest > half || (rest == half && (whole & 1))) ? 1 : 0);
+    if (r > UINT64_MAX) return false;
+    q = static_cast<uint64_t>(r);
+    return true;
+}
+
+// Writes q / 10^d (d decimals, at least one digit before the point, the point
+// also when d is 0) right-justified in w columns, with a minus sign in front
+// when `negative`; false when it does not fit, even without its leading zero.
+bool put_scaled(char* out, int32_t w, int32_t d, uint64_t q, bool negative) {
+    const uint64_t whole = q / POW10[d];
+    int32_t int_digits = 1;
+    for (uint64_t v = whole; v >= 10; v /= 10) ++int_digits;
+    bool zero = whole == 0;
+    int32_t n = int_digits + 1 + d + (negative ? 1 : 0);
+    if (n > w && zero) {  // a narrow field gives up the leading zero first
+        --n;
+        int_digits = 0;
+    }
+    if (n > w) return false;
+    static constexpr char PAIRS[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char* at = out + w;  // filled from the right
+    uint64_t v = q % POW10[d];
+    int32_t k = d;
+    for (; k >= 2; k -= 2) {
+        const char* two = PAIRS + 2 * (v % 100);
+        v /= 100;
+        *--at = two[1];
+        *--at = two[0];
+    }
+    if (k == 1) *--at = static_cast<char>('0' + v % 10);
+    *--at = '.';
+    v = whole;
+    for (k = int_digits; k >= 2; k -= 2) {
+        const char* two = PAIRS + 2 * (v % 100);
+        v /= 100;
+        *--at = two[1];
+        *--at = two[0];
+    }
+    if (k == 1) *--at = static_cast<char>('0' + v % 10);
+    if (negative) *--at = '-';
+    while (at > out) *--at = ' ';
+    return true;
+}
+
 // Fw.d of the exact value x (a 32-bit float widens to 64 bits exactly).
 void put_fixed(char* out, int32_t w, int32_t d, double x) {
     if (std::isnan(x)) {
@@ -90,8 +190,14 @@ void put_fixed(char* out, int32_t w, int32_t d, double x) {
         }
         return;
     }
-    // to_chars rounds the exact binary value to d decimals (a tie to the
-    // even neighbour) and writes a single "0" before the point below 1.
+    const bool negative = std::signbit(x);  // -0.0 and values rounding to zero keep it
+    uint64_t q;
+    if (scaled_value(std::fabs(x), d, q)) {
+        if (!put_scaled(out, w, d, q, negative)) std::memset(out, '*', static_cast<size_t>(w));
+        return;
+    }
+    // Beyond 64 bits: to_chars rounds the exact binary value to d decimals
+    // (a tie to the even neighbour) and writes a single "0" before the point below 1.
     char buf[FIXED_BUFFER];
     char* digits = buf + 1;  // room for the sign in front
     auto r = std::to_chars(digits, buf + sizeof buf, std::fabs(x), std::chars_format::fixed,
@@ -102,7 +208,6 @@ void put_fixed(char* out, int32_t w, int32_t d, double x) {
     }
     char* end = r.ptr;
     if (d == 0) *end++ = '.';  // the point is written even without decimals
-    bool negative = std::signbit(x);  // -0.0 and values rounding to zero keep it
     int32_t n = static_cast<int32_t>(end - digits) + (negative ? 1 : 0);
     if (n > w && digits[0] == '0') {  // a narrow field gives up the leading zero first
         ++digits;
