@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "geometry.h"
 #include "templates.h"
@@ -20,10 +21,6 @@ const RecordTemplate& pair_template() {
     return t;
 }
 
-float distance(const EventCatalog& cat, int32_t a, int32_t b) {
-    return hypo_distance(cat.lat[a], cat.lon[a], cat.dep[a], cat.lat[b], cat.lon[b], cat.dep[b]);
-}
-
 }  // namespace
 
 void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a,
@@ -35,6 +32,62 @@ void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t 
         io(d),           io(dt),         io(cat.dat[a]),             io(cat.nam[a].c, TEXT_LEN),
     };
     write_template(stream, pair_template(), values, 16);
+}
+
+namespace {
+
+// The pieces of PAIR_TEMPLATE, in its order: the two counters, the event
+// block of each event, the distance and time difference, the day.
+constexpr std::string_view PAIR_HEAD = "(i4,i4)";
+constexpr std::string_view PAIR_EVENT = "(A24,2f8.3,2f7.1)";
+constexpr std::string_view PAIR_GAP = "(f8.1,f11.6)";
+constexpr std::string_view PAIR_DAY = "(f16.8)";
+constexpr int32_t EVENT_LEN = 54;               // columns of an event block
+constexpr int32_t PIECE_LEN = EVENT_LEN + 16;   // event block and day
+
+const RecordTemplate& piece_template(int32_t k) {
+    static const RecordTemplate t[] = {parse_template(PAIR_HEAD), parse_template(PAIR_EVENT),
+                                       parse_template(PAIR_GAP), parse_template(PAIR_DAY)};
+    return t[k];
+}
+
+// Lays out event i's pieces once; returns their offset in c.pieces.
+int32_t pair_pieces(const EventCatalog& cat, SearchCache& c, int32_t i) {
+    if (c.piece.size() != static_cast<size_t>(cat.n) + 1) c.piece.assign(static_cast<size_t>(cat.n) + 1, -1);
+    if (c.piece[i] < 0) {
+        c.piece[i] = static_cast<int32_t>(c.pieces.size());
+        c.pieces.resize(c.pieces.size() + PIECE_LEN);
+        char* at = c.pieces.data() + c.piece[i];
+        const IoItem block[] = {io(cat.tim[i].c, TEXT_LEN), io(cat.lon[i]), io(cat.lat[i]), io(cat.dep[i]),
+                                io(cat.mag[i])};
+        format_template(piece_template(1), block, 5, at);
+        const IoItem day[] = {io(cat.dat[i])};
+        format_template(piece_template(3), day, 1, at + EVENT_LEN);
+    }
+    return c.piece[i];
+}
+
+}  // namespace
+
+void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t count, int32_t a,
+                 int32_t b, float d, float dt, char* line) {
+    const int32_t at_a = pair_pieces(cat, c, a);
+    const int32_t at_b = pair_pieces(cat, c, b);  // may move the pool: take pointers after both
+    const char* pa = c.pieces.data() + at_a;
+    const char* pb = c.pieces.data() + at_b;
+    const IoItem head[] = {io(group), io(count)};
+    char* at = line + format_template(piece_template(0), head, 2, line);
+    std::memcpy(at, "  ", 2);
+    std::memcpy(at + 2, pa, EVENT_LEN);
+    at += 2 + EVENT_LEN;
+    std::memcpy(at, "   ", 3);
+    std::memcpy(at + 3, pb, EVENT_LEN);
+    at += 3 + EVENT_LEN;
+    const IoItem gap[] = {io(d), io(dt)};
+    at += format_template(piece_template(2), gap, 2, at);
+    std::memcpy(at, pa + EVENT_LEN, 16);
+    std::memcpy(at + 16, "   ", 3);
+    std::memcpy(at + 19, cat.nam[a].c, 30);
 }
 
 void write_aftershock(const EventCatalog& cat, int32_t number, int32_t i, int32_t best) {
@@ -221,13 +274,17 @@ void collect_e1(const EventCatalog& cat, const RunParameters& p, RunState& st, i
         const float dt = static_cast<float>(t - cat.dat[f.m]);
         ++e1_count;
         if (e1_count == 1) open_group(st);
-        write_pair(PAIR_STREAM, cat, st.group_count, e1_count, i, f.m, f.d, dt);
-        write_pair(STDOUT_STREAM, cat, st.group_count, e1_count, i, f.m, f.d, dt);
+        char line[PAIR_LINE_LEN];
+        format_pair(cat, st.cache, st.group_count, e1_count, i, f.m, f.d, dt, line);
+        write_line(PAIR_STREAM, std::string_view(line, PAIR_LINE_LEN));
+        write_line(STDOUT_STREAM, std::string_view(line, PAIR_LINE_LEN));
         st.ie1.slot.push_back(f.m);
     }
 }
 
 void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, RunState& st) {
+    prepare(cat, st);
+    const EventIndex& x = st.cache.index;
     const int32_t groups = st.group_count;
     for (int32_t g = 1; g <= groups; ++g) {
         const int32_t count = ie1_count(st.ie1, g);
@@ -241,8 +298,12 @@ void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, RunState& 
                 ++st.group_count;
                 ++jj;
                 const float dt = static_cast<float>(cat.dat[ea] - cat.dat[eb]);
-                const float d = distance(cat, ea, eb);
-                if (p.dist_range >= d) write_pair(E1_PAIR_STREAM, cat, st.group_count, jj, ea, eb, d, dt);
+                const float d = distance(x, ea, eb);
+                if (p.dist_range >= d) {
+                    char line[PAIR_LINE_LEN];
+                    format_pair(cat, st.cache, st.group_count, jj, ea, eb, d, dt, line);
+                    write_line(E1_PAIR_STREAM, std::string_view(line, PAIR_LINE_LEN));
+                }
             }
         }
     }

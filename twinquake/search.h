@@ -45,7 +45,18 @@ struct SearchCache {
         float d;                   // its distance from the E2, km
     };
     std::vector<Found> found;      // E1 candidates of the current E2
+    // The per-event pieces of pair records, laid out once per event: the
+    // event block (tim, lon, lat, dep, mag) and its day, PIECE_LEN characters.
+    std::vector<int32_t> piece;    // offset of event i's pieces in `pieces`, -1 when not laid out
+    std::vector<char> pieces;      // the laid-out pieces, event after event
 };
+
+constexpr int32_t PAIR_LINE_LEN = 189;  // columns of a pair record
+
+// A pair record laid out from cached per-event pieces; the same characters
+// as PAIR_TEMPLATE gives for the same values.
+void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t count, int32_t a,
+                 int32_t b, float d, float dt, char* line);
 
 struct RunState {
     int32_t group_count = 0;       // groups opened so far; goes on counting in the E1-pair report

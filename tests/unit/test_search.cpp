@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "event_catalog.h"
 #include "search.h"
+#include "templates.h"
 #include "text_io.h"
 
 namespace fs = std::filesystem;
@@ -230,6 +234,58 @@ TEST(Search, GroupsOfAnySizeKeepEveryE1) {
     EXPECT_EQ(r.e1pairs.substr(0, 12), "2/1 A11<-A10");
     EXPECT_NE(r.e1pairs.find("12/11 A11<-A0"), std::string::npos);
     EXPECT_EQ(r.e1pairs.substr(r.e1pairs.rfind(", ") + 2), "67/1 A1<-A0");
+}
+
+}  // namespace
+
+namespace {
+
+// Pair records laid out from cached per-event pieces must be the characters
+// PAIR_TEMPLATE gives, for every kind of value the pieces can hold.
+TEST(Search, PairRecordsFromPiecesMatchTheTemplate) {
+    const float specials[] = {0.0f, -0.0f, 7.25f, -0.04f, 99999.96f, 1e9f, -1e-9f,
+                              std::numeric_limits<float>::infinity(), std::nanf("")};
+    uint64_t s = 12345;
+    auto next = [&] {
+        s = s * 6364136223846793005ull + 1442695040888963407ull;
+        return s >> 33;
+    };
+    auto value = [&]() -> float {
+        if (next() % 4 == 0) return specials[next() % 9];
+        return (static_cast<float>(next() % 2000001) - 1000000.0f) / static_cast<float>(1 + next() % 10000);
+    };
+    EventCatalog cat;
+    for (int k = 0; k < 300; ++k) {
+        CatalogEvent ev{};
+        char text[64];
+        std::snprintf(text, sizeof text, "2011-03-11T05:46:%02dZ-and-more-characters", k % 60);
+        ev.tim = make_text(text);
+        std::snprintf(text, sizeof text, "label-%d-that-is-longer-than-thirty-columns", k);
+        ev.nam = make_text(text);
+        ev.lat = value();
+        ev.lon = value();
+        ev.dep = value();
+        ev.mag = value();
+        ev.dat = static_cast<double>(value()) * 1.000000123;
+        add_event(cat, ev);
+    }
+    const RecordTemplate t = parse_template(PAIR_TEMPLATE);
+    SearchCache c;
+    for (int k = 0; k < 3000; ++k) {
+        const int32_t a = 1 + static_cast<int32_t>(next() % 300), b = 1 + static_cast<int32_t>(next() % 300);
+        const int32_t group = static_cast<int32_t>(next() % 20000) - 100, count = static_cast<int32_t>(next() % 200);
+        const float d = value(), dt = value();
+        const IoItem values[] = {
+            io(group),       io(count),      io(cat.tim[a].c, TEXT_LEN), io(cat.lon[a]),
+            io(cat.lat[a]),  io(cat.dep[a]), io(cat.mag[a]),             io(cat.tim[b].c, TEXT_LEN),
+            io(cat.lon[b]),  io(cat.lat[b]), io(cat.dep[b]),             io(cat.mag[b]),
+            io(d),           io(dt),         io(cat.dat[a]),             io(cat.nam[a].c, TEXT_LEN),
+        };
+        char want[MAX_LINE_LENGTH], got[PAIR_LINE_LEN];
+        ASSERT_EQ(format_template(t, values, 16, want), PAIR_LINE_LEN);
+        format_pair(cat, c, group, count, a, b, d, dt, got);
+        ASSERT_EQ(std::string(got, PAIR_LINE_LEN), std::string(want, PAIR_LINE_LEN));
+    }
 }
 
 }  // namespace
