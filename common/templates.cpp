@@ -70,9 +70,22 @@ void put_right(char* out, int32_t w, const char* s, int32_t n) {
 }
 
 void put_integer(char* out, int32_t w, int32_t v) {
+    // Digits from the right; the magnitude as 64 bits so -2147483648 negates.
+    int64_t m = v < 0 ? -static_cast<int64_t>(v) : v;
     char buf[12];  // "-2147483648" and one spare
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    put_right(out, w, buf, static_cast<int32_t>(r.ptr - buf));
+    char* at = buf + sizeof buf;
+    do {
+        *--at = static_cast<char>('0' + m % 10);
+        m /= 10;
+    } while (m != 0);
+    if (v < 0) *--at = '-';
+    const int32_t n = static_cast<int32_t>(buf + sizeof buf - at);
+    if (n > w) {
+        std::memset(out, '*', static_cast<size_t>(w));
+        return;
+    }
+    for (int32_t k = 0; k < w - n; ++k) out[k] = ' ';
+    for (int32_t k = 0; k < n; ++k) out[w - n + k] = at[k];
 }
 
 constexpr uint64_t POW10[] = {

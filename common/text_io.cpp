@@ -269,8 +269,23 @@ bool next_line(int32_t stream, Connection& c) {
     return true;
 }
 
-bool is_blank(char ch) { return ch == ' ' || ch == '\t'; }
-bool ends_value(char ch) { return ch == ' ' || ch == '\t' || ch == ',' || ch == '/'; }
+// Character classes of free-form input: a blank (blank or tab), or another
+// character that ends an undelimited value (comma, slash).
+constexpr uint8_t BLANK = 1, ENDS_VALUE = 2;
+
+struct CharClasses {
+    uint8_t of[256];  // BLANK | ENDS_VALUE bits per byte
+    constexpr CharClasses() : of{} {
+        of[static_cast<uint8_t>(' ')] = BLANK | ENDS_VALUE;
+        of[static_cast<uint8_t>('\t')] = BLANK | ENDS_VALUE;
+        of[static_cast<uint8_t>(',')] = ENDS_VALUE;
+        of[static_cast<uint8_t>('/')] = ENDS_VALUE;
+    }
+};
+constexpr CharClasses CLASSES;
+
+bool is_blank(char ch) { return CLASSES.of[static_cast<uint8_t>(ch)] & BLANK; }
+bool ends_value(char ch) { return CLASSES.of[static_cast<uint8_t>(ch)] & ENDS_VALUE; }
 
 const char* kind_name(ItemKind k) {
     switch (k) {
