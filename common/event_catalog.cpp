@@ -49,7 +49,7 @@ void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout) {
     // The tables grow line by line: a count larger than the file ends with the
     // end-of-file failure at the first missing line, never with a huge
     // allocation made on the word of the count.
-    for (int32_t i = 1; i <= n; ++i) {
+    for (int64_t i = 1; i <= n; ++i) {
         CatalogEvent ev{};
         ev.tim = make_text("");
         ev.nam = ev.tim;

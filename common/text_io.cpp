@@ -336,6 +336,19 @@ bool same_word(std::string_view s, std::string_view word) {
 // and converted straight to the item's own width, correctly rounded.
 template <class T>
 bool parse_real(std::string_view s, T& out) {
+    // The common case first: a value that starts with a digit or a point
+    // (after an optional minus) and that the standard converter takes whole
+    // has the accepted form already, since that converter accepts nothing
+    // else from such a start.
+    const size_t f = !s.empty() && s[0] == '-' ? 1 : 0;
+    if (f < s.size() && ((s[f] >= '0' && s[f] <= '9') || s[f] == '.')) {
+        T v{};
+        auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
+        if (ec == std::errc() && ptr == s.data() + s.size()) {
+            out = v;
+            return true;
+        }
+    }
     size_t p = 0;
     bool neg = false;
     if (p < s.size() && (s[p] == '+' || s[p] == '-')) {
@@ -682,7 +695,9 @@ void read_free(int32_t stream, const IoItem* items, int32_t count) {
             value = scratch;
             delimited = true;
         } else {
+            // The leading digits were passed over already by the repeat check.
             size_t start = r.pos;
+            if (repeat == 0) r.pos = q;
             while (r.pos < r.len && !ends_value(r.line[r.pos])) ++r.pos;
             value = std::string_view(r.line + start, r.pos - start);
         }

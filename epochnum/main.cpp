@@ -21,7 +21,7 @@ int main() {
     int32_t day = 0;
     int32_t year = 0;
     const IoItem date[] = {io(month), io(day), io(year)};
-    for (int32_t i = 1; i <= n; ++i) {
+    for (int64_t i = 1; i <= n; ++i) {
         read_free(DATE_STREAM, date, 3);
         const int32_t jdn = date_to_jdn(month, day, year);
         write_free(JDN_STREAM, io(jdn));
