@@ -26,16 +26,16 @@ int main() {
 
     const SelectionRun run = start_selection(p);
 
-    // One event at a time, nothing stored across lines: any count passes in
-    // constant memory. The event lives across the loop because a null value
-    // or a slash leaves a field as the previous line left it (0 or blanks
-    // before the first line).
-    CatalogEvent ev{};
-    ev.tim = make_text("");
-    ev.nam = ev.tim;
+    // One event at a time, nothing kept across lines: any count passes in
+    // constant memory. Each line fills a fresh event, as each line of a
+    // loaded catalog fills its own slot, so a null value or a slash leaves a
+    // field at 0 (or blanks), never at the previous line's value.
     // Counted from 0 so that a count of 2147483647 ends without stepping the
     // counter past the 32-bit range.
     for (int32_t i = 0; i < p.n; ++i) {
+        CatalogEvent ev{};
+        ev.tim = make_text("");
+        ev.nam = ev.tim;
         read_event(ev, STDIN_STREAM, Layout::plain);
         select_event(run, ev);
     }
