@@ -150,8 +150,9 @@ bool scaled_value(double ax, int32_t d, uint64_t& q) {
 // when `negative`; false when it does not fit, even without its leading zero.
 bool put_scaled(char* out, int32_t w, int32_t d, uint64_t q, bool negative) {
     const uint64_t whole = q / POW10[d];
+    const uint64_t frac = q - whole * POW10[d];
     int32_t int_digits = 1;
-    for (uint64_t v = whole; v >= 10; v /= 10) ++int_digits;
+    while (int_digits < 19 && whole >= POW10[int_digits]) ++int_digits;
     bool zero = whole == 0;
     int32_t n = int_digits + 1 + d + (negative ? 1 : 0);
     if (n > w && zero) {  // a narrow field gives up the leading zero first
@@ -164,7 +165,7 @@ bool put_scaled(char* out, int32_t w, int32_t d, uint64_t q, bool negative) {
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
     char* at = out + w;  // filled from the right
-    uint64_t v = q % POW10[d];
+    uint64_t v = frac;
     int32_t k = d;
     for (; k >= 2; k -= 2) {
         const char* two = PAIRS + 2 * (v % 100);
