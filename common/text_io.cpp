@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <charconv>
+#include <csignal>
+#include <new>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -48,7 +50,7 @@ struct Connection {
     Access access = Access::read_write;  // as obtained when connecting
     bool cut_pending = false;      // the first line written cuts the file after it
     bool regular = false;          // a regular file (only those are cut)
-    bool fifo = false;             // a named pipe (reopened for reading on first read)
+    bool fifo = false;             // a named pipe: opened on its first read or write
     bool tty = false;              // a terminal: every line is handed over at once
     bool has_id = false;           // dev/ino below are valid
     dev_t dev = 0;                 // file identity: device
@@ -60,6 +62,7 @@ struct Connection {
 
 struct StreamTable {
     Connection conn[MAX_STREAM + 1];  // indexed by stream number
+    int32_t reading = STDIN_STREAM;   // the stream read last (for a failure of memory)
     bool ready = false;               // streams 5 and 6 are set up
     bool ending = false;              // a failure is ending the run
     const char* program = "quake";    // head of every diagnostic
@@ -85,7 +88,35 @@ void identify(Connection& c) {
     c.ino = st.st_ino;
 }
 
+// Memory given back when an allocation fails, so that the failure can still
+// be reported and the streams flushed.
+char* reserve = nullptr;
+
+void out_of_memory() {
+    delete[] reserve;
+    reserve = nullptr;
+    std::set_new_handler(nullptr);
+    fatal_io_error(Failure::read_refused, table().reading, "out of memory");
+}
+
 void start_table(StreamTable& t) {
+    // A standard descriptor closed when the run starts is held by /dev/null,
+    // opened against its use (standard input for writing, standard output and
+    // error for reading), so that using it fails as before and no file the
+    // run opens can take its number.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        int got = open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
+        if (got >= 0 && got != fd) {
+            dup2(got, fd);
+            close(got);
+        }
+    }
+    // A reader that goes away makes the next write fail (write refused)
+    // instead of ending the process without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+    if (!reserve) reserve = new char[1 << 20];
+    std::set_new_handler(out_of_memory);
     Connection& in = t.conn[STDIN_STREAM];
     in = Connection{};
     in.target = Target::std_in;
@@ -167,6 +198,20 @@ std::string shown(std::string_view s) {
 
 // Hands the buffered lines of a stream to its target; a refusal ends the run.
 void flush(int32_t stream, Connection& c) {
+    if (c.fifo && c.fd < 0 && !c.out.empty()) {
+        // A named pipe is opened for writing on its first hand-over; with no
+        // process reading it the lines cannot be delivered.
+        int fd = open(c.name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            c.out.clear();
+            if (streams().ending) return;
+            fatal_io_error(Failure::write_refused, stream,
+                           errno == ENXIO ? "no process reads the named pipe" : std::strerror(errno));
+        }
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        c.fd = fd;
+        c.access = Access::write_only;
+    }
     size_t done = 0;
     while (done < c.out.size()) {
         ssize_t k = write(c.fd, c.out.data() + done, c.out.size() - done);
@@ -197,7 +242,7 @@ void release(int32_t stream, Connection& c) {
         int fd = c.fd;
         c.fd = -1;
         c.target = Target::none;
-        if (close(fd) != 0 && errno != EINTR && !streams().ending) {
+        if (fd >= 0 && close(fd) != 0 && errno != EINTR && !streams().ending) {
             fatal_io_error(Failure::write_refused, stream, std::strerror(errno));
         }
     }
@@ -216,12 +261,12 @@ bool next_line(int32_t stream, Connection& c) {
     r.has_line = false;
     if (r.eof) return false;
     if (r.buf.empty()) r.buf.resize(READ_CHUNK);
-    if (c.fifo && c.access == Access::read_write) {
-        // A named pipe held for reading and writing would never see its end:
-        // hold it for reading only, waiting for its writer.
-        int fd = open(c.name.c_str(), O_RDONLY);
+    streams().reading = stream;
+    if (c.fifo && c.fd < 0) {
+        // A named pipe is opened for reading on its first read, waiting for
+        // its writer as a redirection of the shell would.
+        int fd = open(c.name.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) fatal_io_error(Failure::read_refused, stream, std::strerror(errno));
-        close(c.fd);
         c.fd = fd;
         c.access = Access::read_only;
     }
@@ -560,6 +605,17 @@ void connect_stream(int32_t stream, std::string_view name) {
     }
     if (c.target != Target::none) release(stream, c);
 
+    if (stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        c = Connection{};
+        c.target = Target::file;
+        c.name = path;
+        c.cut_pending = true;
+        c.fifo = true;
+        c.has_id = true;
+        c.dev = st.st_dev;
+        c.ino = st.st_ino;
+        return;
+    }
     Access access = Access::read_write;
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
