@@ -12,6 +12,16 @@ constexpr int32_t PROMPT_LEN = sizeof PROMPT - 1;  // 87 characters, ending in a
 static_assert(PROMPT_LEN == 87);
 }  // namespace
 
+void search_and_close(const EventCatalog& cat, const RunParameters& p, SearchSteps steps) {
+    RunState st;
+    steps.pass(cat, p, st);
+    close_stream(PAIR_STREAM);
+    close_stream(STDIN_STREAM);
+    steps.report(cat, p, st);
+    close_stream(E1_PAIR_STREAM);
+    close_stream(AFTERSHOCK_STREAM);
+}
+
 int run_twinquake(SearchSteps steps) {
     set_program_name("twinquake");
     write_free(STDOUT_STREAM, io(PROMPT, PROMPT_LEN));
@@ -35,13 +45,7 @@ int run_twinquake(SearchSteps steps) {
     EventCatalog cat;
     load_events(cat, STDIN_STREAM, n, Layout::labelled);
 
-    RunState st;
-    steps.pass(cat, p, st);
-    close_stream(PAIR_STREAM);
-    close_stream(STDIN_STREAM);
-    steps.report(cat, p, st);
-    close_stream(E1_PAIR_STREAM);
-    close_stream(AFTERSHOCK_STREAM);
+    search_and_close(cat, p, steps);
     close_all_streams();
     return 0;
 }

@@ -28,6 +28,7 @@
 
 #include "event_catalog.h"
 #include "geometry.h"
+#include "harness.h"
 #include "random_catalog.h"
 #include "reference_search.h"
 #include "run.h"
@@ -38,15 +39,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Fatal {};
-void throw_fatal() { throw Fatal{}; }
-
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 // ---- parameters ------------------------------------------------------------------
 
@@ -221,13 +213,7 @@ Reports run_steps(const fs::path& dir, const std::string& tag, int32_t n, const 
     connect(AFTERSHOCK_STREAM, dir / (tag + ".Aftershocks"));
     EventCatalog cat;
     load_events(cat, STDIN_STREAM, n, Layout::labelled);
-    RunState st;
-    steps.pass(cat, p, st);
-    close_stream(PAIR_STREAM);
-    close_stream(STDIN_STREAM);
-    steps.report(cat, p, st);
-    close_stream(E1_PAIR_STREAM);
-    close_stream(AFTERSHOCK_STREAM);
+    search_and_close(cat, p, steps);
     close_all_streams();
     reset_streams();
     return {slurp(dir / (tag + ".pairs")), slurp(dir / (tag + ".echo")), slurp(dir / (tag + ".e1pairs")),

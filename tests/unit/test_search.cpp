@@ -14,6 +14,8 @@
 #include <string>
 
 #include "event_catalog.h"
+#include "harness.h"
+#include "run.h"
 #include "search.h"
 #include "templates.h"
 #include "text_io.h"
@@ -22,15 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Fatal {};
-void throw_fatal() { throw Fatal{}; }
-
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 std::string field(const std::string& line, size_t first, size_t last) {
     std::string s = line.substr(first - 1, last - first + 1);
@@ -79,10 +72,7 @@ Reports run_search(const std::string& params, const std::string& catalog) {
     connect_stream(AFTERSHOCK_STREAM, (dir / "Aftershocks").string());
     EventCatalog cat;
     load_events(cat, STDIN_STREAM, n, Layout::labelled);
-    RunState st;
-    main_pass(cat, p, st);
-    close_stream(PAIR_STREAM);
-    report_e1_pairs(cat, p, st);
+    search_and_close(cat, p, {main_pass, report_e1_pairs});
     close_all_streams();
     reset_streams();
 

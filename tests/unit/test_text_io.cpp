@@ -16,15 +16,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "harness.h"
 #include "text_io.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Fatal {};  // thrown by the hook in place of the exit
-
-void throw_fatal() { throw Fatal{}; }
 
 struct Scratch {
     fs::path dir;
@@ -43,12 +40,6 @@ struct Scratch {
         std::string p = (dir / name).string();
         std::ofstream(p, std::ios::binary) << content;
         return p;
-    }
-    static std::string slurp(const std::string& p) {
-        std::ifstream f(p, std::ios::binary);
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
     }
 };
 
@@ -243,7 +234,7 @@ TEST(WriteFree, IntegersAndTexts) {
     const char text[] = "ab  ";
     write_free(30, io(text, 4));
     close_stream(30);
-    EXPECT_EQ(Scratch::slurp(p),
+    EXPECT_EQ(slurp(p),
               "     2451545\n          -5\n -2147483648\n  2147483647\n           0\n ab  \n");
 }
 
@@ -254,21 +245,21 @@ TEST(Connect, OutputFileKeepsOrReplacesItsContent) {
     std::string kept = s.file("kept.txt", former);
     connect_stream(30, kept);
     close_stream(30);
-    EXPECT_EQ(Scratch::slurp(kept), former);
+    EXPECT_EQ(slurp(kept), former);
     // Lines written: exactly those lines, nothing of the former content.
     std::string replaced = s.file("replaced.txt", former);
     connect_stream(31, replaced);
     write_line(31, "new");
     write_line(31, "x");
     close_stream(31);
-    EXPECT_EQ(Scratch::slurp(replaced), "new\nx\n");
+    EXPECT_EQ(slurp(replaced), "new\nx\n");
     // A name that did not exist is created empty at once; trailing blanks are
     // dropped, leading ones kept.
     std::string fresh = (s.dir / "fresh.txt").string();
     connect_stream(32, fresh + "    ");
     EXPECT_TRUE(fs::exists(fresh));
     close_stream(32);
-    EXPECT_EQ(Scratch::slurp(fresh), "");
+    EXPECT_EQ(slurp(fresh), "");
     // Lines reach the file when a failure ends the run too.
     std::string partial = s.file("partial.txt", former);
     connect_stream(33, partial);
@@ -276,7 +267,7 @@ TEST(Connect, OutputFileKeepsOrReplacesItsContent) {
     connect_stream(IN, s.file("in.txt", "x"));
     Values v("i");
     EXPECT_THROW(read_free(IN, v.items.data(), 1), Fatal);
-    EXPECT_EQ(Scratch::slurp(partial), "kept line\n");
+    EXPECT_EQ(slurp(partial), "kept line\n");
 }
 
 TEST(Connect, OneFileUnderTwoNamesIsRefused) {

@@ -1,0 +1,20 @@
+// harness: what the unit tests share to drive the programs' steps in-process.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+// Thrown by the failure hook in place of the exit, so that a test sees a
+// failure as an exception and the next case starts afresh.
+struct Fatal {};
+inline void throw_fatal() { throw Fatal{}; }
+
+// The whole content of a file.
+inline std::string slurp(const std::filesystem::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
