@@ -26,10 +26,10 @@ constexpr double PRUNE_MARGIN_KM = 20.0;
 // Limits beyond which a query just walks the whole index range.
 constexpr double GRID_MAX_KM = 3000.0;
 
-// Events whose rupture radius exceeds this (magnitudes above about 7.2) are
+// Events whose rupture radius exceeds this (magnitudes above about 6.15) are
 // few; they are kept in their own list, so that the grid is asked only for
 // the smaller radii of the many small events.
-constexpr float BIG_RADIUS_KM = 150.0f;
+constexpr float BIG_RADIUS_KM = 50.0f;
 
 struct EventIndex {
     const EventCatalog* cat = nullptr;  // the catalog indexed
