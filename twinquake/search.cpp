@@ -37,46 +37,68 @@ void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t 
 namespace {
 
 // The pieces of PAIR_TEMPLATE, in its order: the two counters, the event
-// block of each event, the distance and time difference, the day.
+// block of each event, the distance and time difference, the day; and of
+// AFTERSHOCK_TEMPLATE: the number, then an event block for each event.
 constexpr std::string_view PAIR_HEAD = "(i4,i4)";
 constexpr std::string_view PAIR_EVENT = "(A24,2f8.3,2f7.1)";
 constexpr std::string_view PAIR_GAP = "(f8.1,f11.6)";
 constexpr std::string_view PAIR_DAY = "(f16.8)";
-constexpr int32_t EVENT_LEN = 54;               // columns of an event block
-constexpr int32_t PIECE_LEN = EVENT_LEN + 16;   // event block and day
+constexpr std::string_view AFTERSHOCK_HEAD = "(i4)";
+constexpr std::string_view AFTERSHOCK_EVENT = "(A24,2f8.3,2f7.1,f16.8)";
+constexpr int32_t EVENT_LEN = 54;                // columns of a pair event block
+constexpr int32_t PIECE_LEN = EVENT_LEN + 16;    // pair event block and day
+constexpr int32_t AFTER_EVENT_LEN = 70;          // columns of an aftershock event block
 
-const RecordTemplate& piece_template(int32_t k) {
-    static const RecordTemplate t[] = {parse_template(PAIR_HEAD), parse_template(PAIR_EVENT),
-                                       parse_template(PAIR_GAP), parse_template(PAIR_DAY)};
+enum Piece { HEAD, EVENT, GAP, DAY, A_HEAD, A_EVENT };
+
+const RecordTemplate& piece_template(Piece k) {
+    static const RecordTemplate t[] = {parse_template(PAIR_HEAD),       parse_template(PAIR_EVENT),
+                                       parse_template(PAIR_GAP),        parse_template(PAIR_DAY),
+                                       parse_template(AFTERSHOCK_HEAD), parse_template(AFTERSHOCK_EVENT)};
     return t[k];
 }
 
-// Lays out event i's pieces once; returns their offset in c.pieces.
-int32_t pair_pieces(const EventCatalog& cat, SearchCache& c, int32_t i) {
-    if (c.piece.size() != static_cast<size_t>(cat.n) + 1) c.piece.assign(static_cast<size_t>(cat.n) + 1, -1);
-    if (c.piece[i] < 0) {
-        c.piece[i] = static_cast<int32_t>(c.pieces.size());
-        c.pieces.resize(c.pieces.size() + PIECE_LEN);
-        char* at = c.pieces.data() + c.piece[i];
-        const IoItem block[] = {io(cat.tim[i].c, TEXT_LEN), io(cat.lon[i]), io(cat.lat[i]), io(cat.dep[i]),
-                                io(cat.mag[i])};
-        format_template(piece_template(1), block, 5, at);
-        const IoItem day[] = {io(cat.dat[i])};
-        format_template(piece_template(3), day, 1, at + EVENT_LEN);
+// Event i's piece of `len` characters, laid out by lay(i, text) the first
+// time; returns its offset in pc.text.
+template <class Lay>
+int32_t piece_of(const EventCatalog& cat, PieceCache& pc, int32_t i, int32_t len, Lay lay) {
+    if (pc.at.size() != static_cast<size_t>(cat.n) + 1) pc.at.assign(static_cast<size_t>(cat.n) + 1, -1);
+    if (pc.at[i] < 0) {
+        pc.at[i] = static_cast<int32_t>(pc.text.size());
+        pc.text.resize(pc.text.size() + static_cast<size_t>(len));
+        lay(i, pc.text.data() + pc.at[i]);
     }
-    return c.piece[i];
+    return pc.at[i];
+}
+
+int32_t pair_piece(const EventCatalog& cat, SearchCache& c, int32_t i) {
+    return piece_of(cat, c.pair_piece, i, PIECE_LEN, [&](int32_t e, char* at) {
+        const IoItem block[] = {io(cat.tim[e].c, TEXT_LEN), io(cat.lon[e]), io(cat.lat[e]), io(cat.dep[e]),
+                                io(cat.mag[e])};
+        format_template(piece_template(EVENT), block, 5, at);
+        const IoItem day[] = {io(cat.dat[e])};
+        format_template(piece_template(DAY), day, 1, at + EVENT_LEN);
+    });
+}
+
+int32_t aftershock_piece(const EventCatalog& cat, SearchCache& c, int32_t i) {
+    return piece_of(cat, c.after_piece, i, AFTER_EVENT_LEN, [&](int32_t e, char* at) {
+        const IoItem block[] = {io(cat.tim[e].c, TEXT_LEN), io(cat.lat[e]), io(cat.lon[e]),
+                                io(cat.dep[e]),             io(cat.mag[e]), io(cat.dat[e])};
+        format_template(piece_template(A_EVENT), block, 6, at);
+    });
 }
 
 }  // namespace
 
 void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t count, int32_t a,
                  int32_t b, float d, float dt, char* line) {
-    const int32_t at_a = pair_pieces(cat, c, a);
-    const int32_t at_b = pair_pieces(cat, c, b);  // may move the pool: take pointers after both
-    const char* pa = c.pieces.data() + at_a;
-    const char* pb = c.pieces.data() + at_b;
+    const int32_t at_a = pair_piece(cat, c, a);
+    const int32_t at_b = pair_piece(cat, c, b);  // may move the pool: take pointers after both
+    const char* pa = c.pair_piece.text.data() + at_a;
+    const char* pb = c.pair_piece.text.data() + at_b;
     const IoItem head[] = {io(group), io(count)};
-    char* at = line + format_template(piece_template(0), head, 2, line);
+    char* at = line + format_template(piece_template(HEAD), head, 2, line);
     std::memcpy(at, "  ", 2);
     std::memcpy(at + 2, pa, EVENT_LEN);
     at += 2 + EVENT_LEN;
@@ -84,10 +106,24 @@ void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t
     std::memcpy(at + 3, pb, EVENT_LEN);
     at += 3 + EVENT_LEN;
     const IoItem gap[] = {io(d), io(dt)};
-    at += format_template(piece_template(2), gap, 2, at);
+    at += format_template(piece_template(GAP), gap, 2, at);
     std::memcpy(at, pa + EVENT_LEN, 16);
     std::memcpy(at + 16, "   ", 3);
     std::memcpy(at + 19, cat.nam[a].c, 30);
+}
+
+void format_aftershock(const EventCatalog& cat, SearchCache& c, int32_t number, int32_t i, int32_t best,
+                       char* line) {
+    const int32_t at_i = aftershock_piece(cat, c, i);
+    const int32_t at_best = aftershock_piece(cat, c, best);  // may move the pool
+    const IoItem head[] = {io(number)};
+    char* at = line + format_template(piece_template(A_HEAD), head, 1, line);
+    *at++ = ' ';
+    std::memcpy(at, c.after_piece.text.data() + at_i, AFTER_EVENT_LEN);
+    at += AFTER_EVENT_LEN;
+    std::memcpy(at, "  ", 2);
+    std::memcpy(at + 2, cat.nam[i].c, 20);
+    std::memcpy(at + 22, c.after_piece.text.data() + at_best, AFTER_EVENT_LEN);
 }
 
 void write_aftershock(const EventCatalog& cat, int32_t number, int32_t i, int32_t best) {
@@ -223,7 +259,9 @@ bool screen_e2(const EventCatalog& cat, const RunParameters& p, RunState& st, in
     const int32_t best = aftershock_parent(cat, st, i);
     if (best != i) {
         ++st.aftershock_count;
-        write_aftershock(cat, st.aftershock_count, i, best);
+        char line[AFTERSHOCK_LINE_LEN];
+        format_aftershock(cat, st.cache, st.aftershock_count, i, best, line);
+        write_line(AFTERSHOCK_STREAM, std::string_view(line, AFTERSHOCK_LINE_LEN));
         return false;
     }
     return !has_rival(cat, p, st.cache.index, i);

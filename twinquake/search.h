@@ -36,6 +36,12 @@ struct E1Table {
     std::vector<int32_t> slot;   // catalog indices of the E1, group after group
 };
 
+// Text laid out once per event and copied into every record that shows it.
+struct PieceCache {
+    std::vector<int32_t> at;       // offset of event i's piece in `text`, -1 when not laid out
+    std::vector<char> text;        // the laid-out pieces, event after event
+};
+
 // What the search computes once per catalog and reuses.
 struct SearchCache {
     EventIndex index;              // prepared points, radii, magnitude tree, grid
@@ -45,13 +51,18 @@ struct SearchCache {
         float d;                   // its distance from the E2, km
     };
     std::vector<Found> found;      // E1 candidates of the current E2
-    // The per-event pieces of pair records, laid out once per event: the
-    // event block (tim, lon, lat, dep, mag) and its day, PIECE_LEN characters.
-    std::vector<int32_t> piece;    // offset of event i's pieces in `pieces`, -1 when not laid out
-    std::vector<char> pieces;      // the laid-out pieces, event after event
+    PieceCache pair_piece;         // pair records: event block (tim, lon, lat, dep, mag) and day
+    PieceCache after_piece;        // aftershock records: event block (tim, lat, lon, dep, mag, dat)
 };
 
 constexpr int32_t PAIR_LINE_LEN = 189;  // columns of a pair record
+
+constexpr int32_t AFTERSHOCK_LINE_LEN = 167;  // columns of an aftershock record
+
+// An aftershock record laid out from cached per-event pieces; the same
+// characters as AFTERSHOCK_TEMPLATE gives for the same values.
+void format_aftershock(const EventCatalog& cat, SearchCache& c, int32_t number, int32_t i, int32_t best,
+                       char* line);
 
 // A pair record laid out from cached per-event pieces; the same characters
 // as PAIR_TEMPLATE gives for the same values.

@@ -230,9 +230,9 @@ TEST(Search, GroupsOfAnySizeKeepEveryE1) {
 
 namespace {
 
-// Pair records laid out from cached per-event pieces must be the characters
-// PAIR_TEMPLATE gives, for every kind of value the pieces can hold.
-TEST(Search, PairRecordsFromPiecesMatchTheTemplate) {
+// Pair and aftershock records laid out from cached per-event pieces must be
+// the characters their templates give, for every kind of value a piece holds.
+TEST(Search, RecordsFromPiecesMatchTheTemplates) {
     const float specials[] = {0.0f, -0.0f, 7.25f, -0.04f, 99999.96f, 1e9f, -1e-9f,
                               std::numeric_limits<float>::infinity(), std::nanf("")};
     uint64_t s = 12345;
@@ -260,6 +260,7 @@ TEST(Search, PairRecordsFromPiecesMatchTheTemplate) {
         add_event(cat, ev);
     }
     const RecordTemplate t = parse_template(PAIR_TEMPLATE);
+    const RecordTemplate ta = parse_template(AFTERSHOCK_TEMPLATE);
     SearchCache c;
     for (int k = 0; k < 3000; ++k) {
         const int32_t a = 1 + static_cast<int32_t>(next() % 300), b = 1 + static_cast<int32_t>(next() % 300);
@@ -275,6 +276,17 @@ TEST(Search, PairRecordsFromPiecesMatchTheTemplate) {
         ASSERT_EQ(format_template(t, values, 16, want), PAIR_LINE_LEN);
         format_pair(cat, c, group, count, a, b, d, dt, got);
         ASSERT_EQ(std::string(got, PAIR_LINE_LEN), std::string(want, PAIR_LINE_LEN));
+
+        const IoItem after[] = {
+            io(group),        io(cat.tim[a].c, TEXT_LEN), io(cat.lat[a]), io(cat.lon[a]),
+            io(cat.dep[a]),   io(cat.mag[a]),             io(cat.dat[a]), io(cat.nam[a].c, TEXT_LEN),
+            io(cat.tim[b].c, TEXT_LEN), io(cat.lat[b]),   io(cat.lon[b]), io(cat.dep[b]),
+            io(cat.mag[b]),   io(cat.dat[b]),
+        };
+        char want_after[MAX_LINE_LENGTH], got_after[AFTERSHOCK_LINE_LEN];
+        ASSERT_EQ(format_template(ta, after, 14, want_after), AFTERSHOCK_LINE_LEN);
+        format_aftershock(cat, c, group, a, b, got_after);
+        ASSERT_EQ(std::string(got_after, AFTERSHOCK_LINE_LEN), std::string(want_after, AFTERSHOCK_LINE_LEN));
     }
 }
 
