@@ -96,10 +96,10 @@ std::string run_statements(const std::string& input, const std::string& statemen
     Scratch s;
     connect_stream(IN, s.file("in.txt", input));
     std::string out;
-    std::stringstream spec(statements);
+    std::stringstream list(statements);
     std::string kinds;
     try {
-        while (std::getline(spec, kinds, '|')) {
+        while (std::getline(list, kinds, '|')) {
             Values v(kinds);
             read_free(IN, v.items.data(), static_cast<int32_t>(v.items.size()));
             if (!out.empty()) out += " | ";
