@@ -165,11 +165,6 @@ void check_date(int32_t month, int32_t day, int32_t year, bool through_run) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    keep_report_fd();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Bytes in{data, size};
     const uint8_t mode = take_byte(in);

@@ -144,11 +144,6 @@ void check_same(const Outcome& a, const Outcome& b, const char* what) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    keep_report_fd();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Bytes in{data, size};
     Statement s{};

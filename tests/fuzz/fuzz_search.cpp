@@ -129,11 +129,6 @@ void check_lines(const std::string& text, size_t length, const char* what) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    keep_report_fd();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Bytes in{data, size};
     RunParameters p{};

@@ -37,6 +37,12 @@ inline int& report_fd() {
 
 inline void keep_report_fd() { report_fd() = dup(2); }
 
+// Every harness keeps its report descriptor before the first input.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    keep_report_fd();
+    return 0;
+}
+
 // A failed check: names what failed, prints the details, and aborts, which
 // libFuzzer reports as a crash and keeps the input as an artifact.
 [[noreturn]] inline void check_failed(const char* what, const std::string& detail) {

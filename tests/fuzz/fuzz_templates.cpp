@@ -204,11 +204,6 @@ std::string ref_fixed(int32_t w, int32_t d, double x, bool& tie) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    keep_report_fd();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Bytes in{data, size};
     const uint8_t mode = take_byte(in);
