@@ -379,8 +379,44 @@ bool same_word(std::string_view s, std::string_view word) {
 // The text is checked against that form, rewritten where the standard
 // converter needs it (no plus sign, E for D, E before a bare signed exponent),
 // and converted straight to the item's own width, correctly rounded.
+// Plain decimals of few digits, the bulk of every catalog: with the digits
+// read as a whole number M and k decimals, M and 10^k are both exact in the
+// item's width when M is below 2^24 (2^53) and k at most 10 (22), and then one
+// division gives M / 10^k correctly rounded, as IEEE division of exact
+// operands does. Anything else is left to the general conversion.
+template <class T>
+bool short_decimal(std::string_view s, T& out) {
+    constexpr uint64_t EXACT = sizeof(T) == 4 ? uint64_t{1} << 24 : uint64_t{1} << 53;
+    constexpr int32_t MAX_DECIMALS = sizeof(T) == 4 ? 10 : 22;
+    static constexpr T POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    size_t p = 0;
+    const bool neg = !s.empty() && s[0] == '-';
+    if (neg) p = 1;
+    uint64_t m = 0;
+    int32_t digits = 0, decimals = -1;  // -1: no point yet
+    for (; p < s.size(); ++p) {
+        const char ch = s[p];
+        if (ch >= '0' && ch <= '9') {
+            if (++digits > 19) return false;
+            m = m * 10 + static_cast<uint64_t>(ch - '0');
+            if (decimals >= 0) ++decimals;
+        } else if (ch == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || m > EXACT || decimals > MAX_DECIMALS) return false;
+    const T v = static_cast<T>(m) / POWERS[decimals < 0 ? 0 : decimals];
+    out = neg ? -v : v;
+    return true;
+}
+
 template <class T>
 bool parse_real(std::string_view s, T& out) {
+    if (short_decimal(s, out)) return true;
     // The common case first: a value that starts with a digit or a point
     // (after an optional minus) and that the standard converter takes whole
     // has the accepted form already, since that converter accepts nothing

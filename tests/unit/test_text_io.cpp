@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <cmath>
 #include <cstdlib>
@@ -320,6 +322,57 @@ TEST(Connect, InputThatDoesNotExistIsCreatedEmpty) {
     Values v("i");
     EXPECT_THROW(read_free(IN, v.items.data(), 1), Fatal);
     EXPECT_NE(last_diagnostic().find("end of file at the start of"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Reals as the catalogs write them, and many that are not: every one must
+// read as the correctly rounded conversion gives it, in both widths,
+// whichever way the reader takes to get there.
+TEST(ReadFree, RealsMatchTheCorrectlyRoundedConversion) {
+    uint64_t s = 0x2545F4914F6CDD1Dull;
+    auto next = [&] {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        return s;
+    };
+    std::string input;
+    std::vector<std::string> texts;
+    for (int k = 0; k < 20000; ++k) {
+        std::string t;
+        if (next() % 4 == 0) t += '-';
+        const int digits = 1 + static_cast<int>(next() % 24);
+        const int point = static_cast<int>(next() % (digits + 2)) - 1;  // -1: no point
+        for (int d = 0; d < digits; ++d) {
+            if (d == point) t += '.';
+            t += static_cast<char>('0' + next() % 10);
+        }
+        if (point == digits) t += '.';
+        if (next() % 8 == 0) {
+            char exponent[16];
+            std::snprintf(exponent, sizeof exponent, "e%d", static_cast<int>(next() % 80) - 40);
+            t += exponent;
+        }
+        texts.push_back(t);
+        input += t + ' ' + t + '\n';
+    }
+    Scratch sc;
+    connect_stream(IN, sc.file("reals.txt", input));
+    for (const std::string& t : texts) {
+        float f = 0;
+        double d = 0;
+        const IoItem items[] = {io(f), io(d)};
+        read_free(IN, items, 2);
+        // The C library's conversions round correctly too, and beyond the
+        // range give an infinity or zero.
+        const float want_f = std::strtof(t.c_str(), nullptr);
+        const double want_d = std::strtod(t.c_str(), nullptr);
+        ASSERT_EQ(std::bit_cast<uint32_t>(f), std::bit_cast<uint32_t>(want_f)) << t;
+        ASSERT_EQ(std::bit_cast<uint64_t>(d), std::bit_cast<uint64_t>(want_d)) << t;
+    }
 }
 
 }  // namespace
