@@ -16,20 +16,12 @@
 
 #include <unistd.h>
 
+#include "event_catalog.h"
+#include "harness.h"
 #include "templates.h"
 #include "text_io.h"
 
 namespace {
-
-using Text50 = std::array<char, 50>;
-
-// A catalog text: the characters given, blank-padded to 50.
-Text50 text50(const char* s) {
-    Text50 t;
-    t.fill(' ');
-    std::memcpy(t.data(), s, std::strlen(s));
-    return t;
-}
 
 std::string blanks(size_t n) { return std::string(n, ' '); }
 
@@ -180,7 +172,7 @@ TEST(Templates, FieldRules) {
         int32_t i = 0;
         float f = 0;
         double g = 0;
-        Text50 s = text50(c.value.c_str());
+        Text s = make_text(c.value.c_str());
         IoItem item{};
         switch (c.kind) {
         case ItemKind::i32:
@@ -196,7 +188,7 @@ TEST(Templates, FieldRules) {
             item = io(g);
             break;
         case ItemKind::text:
-            item = io(s.data(), 50);
+            item = io(s.c, TEXT_LEN);
             break;
         }
         EXPECT_EQ(format(t, &item, 1), c.field);
@@ -292,13 +284,13 @@ TEST(TemplatesDeathTest, MismatchedValues) {
     int32_t i = 1;
     float f = 2;
     double g = 3;
-    Text50 s = text50("abc");
+    Text s = make_text("abc");
     const std::vector<std::vector<IoItem>> cases = {
         {io(i), io(f)},
-        {io(i), io(f), io(s.data(), 50), io(i)},
-        {io(f), io(f), io(s.data(), 50)},
-        {io(i), io(i), io(s.data(), 50)},
-        {io(i), io(s.data(), 50), io(s.data(), 50)},
+        {io(i), io(f), io(s.c, TEXT_LEN), io(i)},
+        {io(f), io(f), io(s.c, TEXT_LEN)},
+        {io(i), io(i), io(s.c, TEXT_LEN)},
+        {io(i), io(s.c, TEXT_LEN), io(s.c, TEXT_LEN)},
         {io(i), io(g), io(g)},
         {io(i), io(g), io(i)},
     };
@@ -309,29 +301,29 @@ TEST(TemplatesDeathTest, MismatchedValues) {
 
 // A catalog event as the reports see it.
 struct Event {
-    Text50 tim;  // origin time text
+    Text tim;  // origin time text
     float lat;   // degrees
     float lon;   // degrees
     float dep;   // km
     float mag;   // magnitude
     double dat;  // days
-    Text50 nam;  // label
+    Text nam;  // label
 };
 
 // Whole report lines: each has the template's length, trailing blanks kept.
 TEST(Templates, ReportLines) {
-    Event e2{text50("2000-01-02T12:00:00"), 40.10f, 20.10f, 12.0f, 4.5f, 36525.5, text50("NB")};
-    Event e3{text50("2000-01-05T00:00:00"), 40.05f, 20.05f, 10.0f, 5.5f, 36528.0, text50("NC")};
-    Event e4{text50("2000-01-06T00:00:00"), 40.06f, 20.04f, 8.0f, 5.1f, 36529.0, text50("ND")};
+    Event e2{make_text("2000-01-02T12:00:00"), 40.10f, 20.10f, 12.0f, 4.5f, 36525.5, make_text("NB")};
+    Event e3{make_text("2000-01-05T00:00:00"), 40.05f, 20.05f, 10.0f, 5.5f, 36528.0, make_text("NC")};
+    Event e4{make_text("2000-01-06T00:00:00"), 40.06f, 20.04f, 8.0f, 5.1f, 36529.0, make_text("ND")};
 
     int32_t group = 1;
     int32_t count = 1;
     float distance = 7.2f;
     float dt = 2.5f;
     const IoItem pair[] = {
-        io(group),      io(count),  io(e3.tim.data(), 50), io(e3.lon), io(e3.lat), io(e3.dep),
-        io(e3.mag),     io(e2.tim.data(), 50), io(e2.lon), io(e2.lat), io(e2.dep), io(e2.mag),
-        io(distance),   io(dt),     io(e3.dat),            io(e3.nam.data(), 50),
+        io(group),      io(count),  io(e3.tim.c, TEXT_LEN), io(e3.lon), io(e3.lat), io(e3.dep),
+        io(e3.mag),     io(e2.tim.c, TEXT_LEN), io(e2.lon), io(e2.lat), io(e2.dep), io(e2.mag),
+        io(distance),   io(dt),     io(e3.dat),            io(e3.nam.c, TEXT_LEN),
     };
     const std::string pair_line =
         "   1   1  2000-01-05T00:00:00       20.050  40.050   10.0    5.5   2000-01-02T12:00:00       "
@@ -339,18 +331,18 @@ TEST(Templates, ReportLines) {
 
     int32_t aftershock_count = 1;
     const IoItem aftershock[] = {
-        io(aftershock_count), io(e4.tim.data(), 50), io(e4.lat), io(e4.lon), io(e4.dep),
-        io(e4.mag),           io(e4.dat),            io(e4.nam.data(), 50),
-        io(e3.tim.data(), 50), io(e3.lat),           io(e3.lon), io(e3.dep), io(e3.mag), io(e3.dat),
+        io(aftershock_count), io(e4.tim.c, TEXT_LEN), io(e4.lat), io(e4.lon), io(e4.dep),
+        io(e4.mag),           io(e4.dat),            io(e4.nam.c, TEXT_LEN),
+        io(e3.tim.c, TEXT_LEN), io(e3.lat),           io(e3.lon), io(e3.dep), io(e3.mag), io(e3.dat),
     };
     const std::string aftershock_line =
         "   1 2000-01-06T00:00:00       40.060  20.040    8.0    5.1  36529.00000000  ND                  "
         "2000-01-05T00:00:00       40.050  20.050   10.0    5.5  36528.00000000";
 
-    Event p{text50("2011-01-01T01:05:44.890Z"), -43.562f, 172.425f, 11.5f, 4.4f, 40542.04565845, text50("")};
+    Event p{make_text("2011-01-01T01:05:44.890Z"), -43.562f, 172.425f, 11.5f, 4.4f, 40542.04565845, make_text("")};
     float ring_distance = 1234.5678f;  // stored 1234.5677490234375
     const IoItem selection[] = {
-        io(p.tim.data(), 50), io(p.lat), io(p.lon), io(p.dep), io(p.mag), io(p.dat), io(ring_distance),
+        io(p.tim.c, TEXT_LEN), io(p.lat), io(p.lon), io(p.dep), io(p.mag), io(p.dat), io(ring_distance),
     };
     const std::string selection_line =
         "2011-01-01T01:05:44.890Z   -43.562   172.425   11.5    4.4  40542.045658451234.568";
@@ -383,8 +375,8 @@ TEST(Templates, WriteTemplateToFile) {
     std::remove(path.c_str());
     RecordTemplate t = parse_template("(i3,\" \",a5)");
     int32_t n = 7;
-    Text50 s = text50("ab");
-    const IoItem values[] = {io(n), io(s.data(), 50)};
+    Text s = make_text("ab");
+    const IoItem values[] = {io(n), io(s.c, TEXT_LEN)};
     connect_stream(65, path);
     write_template(65, t, values, 2);
     n = -12;
@@ -432,13 +424,7 @@ std::string formatted(T v, int w, int d) {
 TEST(Templates, FixedFieldsMatchTheExactConversionOverWideSamples) {
     // Random bit patterns of every magnitude, and decimal-looking values with
     // ties: every F field must round the stored value exactly.
-    uint64_t s = 0x9E3779B97F4A7C15ull;
-    auto next = [&] {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return s;
-    };
+    XorShift next{0x9E3779B97F4A7C15ull};
     for (int k = 0; k < 200000; ++k) {
         const int d = static_cast<int>(next() % 11);
         uint64_t bits = next();

@@ -332,13 +332,7 @@ namespace {
 // read as the correctly rounded conversion gives it, in both widths,
 // whichever way the reader takes to get there.
 TEST(ReadFree, RealsMatchTheCorrectlyRoundedConversion) {
-    uint64_t s = 0x2545F4914F6CDD1Dull;
-    auto next = [&] {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return s;
-    };
+    XorShift next{0x2545F4914F6CDD1Dull};
     std::string input;
     std::vector<std::string> texts;
     for (int k = 0; k < 20000; ++k) {
