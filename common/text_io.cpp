@@ -615,6 +615,20 @@ void reset_streams() {
     start_table(t);
 }
 
+namespace {
+
+// A connection to the named file, not opened yet, cut-pending until its
+// first line.
+Connection file_connection(const std::string& path) {
+    Connection c;
+    c.target = Target::file;
+    c.name = path;
+    c.cut_pending = true;
+    return c;
+}
+
+}  // namespace
+
 void connect_stream(int32_t stream, std::string_view name) {
     StreamTable& t = streams();
     Connection& c = connection(stream);
@@ -642,10 +656,7 @@ void connect_stream(int32_t stream, std::string_view name) {
     if (c.target != Target::none) release(stream, c);
 
     if (stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
-        c = Connection{};
-        c.target = Target::file;
-        c.name = path;
-        c.cut_pending = true;
+        c = file_connection(path);
         c.fifo = true;
         c.has_id = true;
         c.dev = st.st_dev;
@@ -668,12 +679,9 @@ void connect_stream(int32_t stream, std::string_view name) {
         close(fd);
         refuse("it is a directory");
     }
-    c = Connection{};
-    c.target = Target::file;
+    c = file_connection(path);
     c.fd = fd;
-    c.name = path;
     c.access = access;
-    c.cut_pending = true;
     identify(c);
 }
 
