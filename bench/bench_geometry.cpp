@@ -23,8 +23,7 @@ struct Table {
     GeoPoint geo[NPTS];  // the same, prepared
 };
 
-const Table& table()
-{
+const Table& table() {
     static Table t = [] {
         Table t{};
         std::mt19937 rng(7304);
@@ -39,8 +38,7 @@ const Table& table()
     return t;
 }
 
-void bm_hypo_distance_degrees(benchmark::State& state)
-{
+void bm_hypo_distance_degrees(benchmark::State& state) {
     const Table& t = table();
     int i = 0;
     for (auto _ : state) {
@@ -52,8 +50,7 @@ void bm_hypo_distance_degrees(benchmark::State& state)
 }
 BENCHMARK(bm_hypo_distance_degrees);
 
-void bm_hypo_distance_geo_point(benchmark::State& state)
-{
+void bm_hypo_distance_geo_point(benchmark::State& state) {
     const Table& t = table();
     int i = 0;
     for (auto _ : state) {
@@ -63,8 +60,7 @@ void bm_hypo_distance_geo_point(benchmark::State& state)
 }
 BENCHMARK(bm_hypo_distance_geo_point);
 
-void bm_geo_point(benchmark::State& state)
-{
+void bm_geo_point(benchmark::State& state) {
     const Table& t = table();
     int i = 0;
     for (auto _ : state) {
@@ -75,8 +71,7 @@ void bm_geo_point(benchmark::State& state)
 }
 BENCHMARK(bm_geo_point);
 
-void bm_rupture_radius(benchmark::State& state)
-{
+void bm_rupture_radius(benchmark::State& state) {
     const Table& t = table();
     int i = 0;
     for (auto _ : state) {

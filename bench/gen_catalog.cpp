@@ -44,13 +44,13 @@
 
 namespace {
 
-constexpr double START_DAT = 25567.0;       // 1 January 1970, days from 1 January 1900
-constexpr double EVENTS_PER_DAY = 55.0;     // average rate of the whole catalog
-constexpr double MAG_MIN = 2.5;             // smallest magnitude generated
-constexpr double MAG_MAX = 9.0;             // Gutenberg-Richter law truncated here
-constexpr double B_VALUE = 1.0;             // Gutenberg-Richter slope
-constexpr double PRODUCTIVITY = 0.1;        // direct aftershocks of a MAG_MIN event
-constexpr double ALPHA = 0.8;               // productivity grows as 10^(ALPHA * (m - MAG_MIN))
+constexpr double START_DAT = 25567.0;    // 1 January 1970, days from 1 January 1900
+constexpr double EVENTS_PER_DAY = 55.0;  // average rate of the whole catalog
+constexpr double MAG_MIN = 2.5;          // smallest magnitude generated
+constexpr double MAG_MAX = 9.0;          // Gutenberg-Richter law truncated here
+constexpr double B_VALUE = 1.0;          // Gutenberg-Richter slope
+constexpr double PRODUCTIVITY = 0.1;     // direct aftershocks of a MAG_MIN event
+constexpr double ALPHA = 0.8;            // productivity grows as 10^(ALPHA * (m - MAG_MIN))
 // Direct aftershocks per event, averaged over the magnitude law:
 // PRODUCTIVITY * b / (b - ALPHA) * (1 - 10^-((b - ALPHA) * 6.5)) / (1 - 10^-(b * 6.5)), about
 // 0.475; with the doublets and their sequences about half of all events are
@@ -58,20 +58,20 @@ constexpr double ALPHA = 0.8;               // productivity grows as 10^(ALPHA *
 // measured over several seeds).
 constexpr double BACKGROUND_SHARE = 0.515;
 constexpr double BACKGROUND_PER_DAY = EVENTS_PER_DAY * BACKGROUND_SHARE;  // events a day
-constexpr double OMORI_C = 0.01;            // days: Omori delay constant (about 15 minutes)
-constexpr double OMORI_P = 1.1;             // Omori decay exponent
-constexpr double OMORI_MAX_DAYS = 1000.0;   // no aftershock later than this after its parent
-constexpr double WARM_UP_DAYS = 2000.0;     // background before the catalog starts, so that
-                                            // sequences already running on day one are there
-constexpr double DOUBLET_MIN_MAG = 5.5;     // smallest event that can have a doublet partner
-constexpr double DOUBLET_CHANCE = 0.12;     // chance that such an event has one
-constexpr double DOUBLET_MEAN_DAYS = 3.0;   // days: mean delay of the partner
-constexpr double DOUBLET_MAX_DAYS = 20.0;   // days: longest delay of the partner
-constexpr double DOUBLET_MIN_DAYS = 0.02;   // days: shortest delay (about half an hour)
-constexpr double SCATTER_SHARE = 0.04;      // background events away from every zone
-constexpr double KM_PER_DEGREE = 111.195;   // km per degree of a great circle, radius 6371 km
-constexpr double MAX_DEPTH = 700.0;         // km
-constexpr int64_t MS_PER_DAY = 86400000;    // milliseconds in a day
+constexpr double OMORI_C = 0.01;           // days: Omori delay constant (about 15 minutes)
+constexpr double OMORI_P = 1.1;            // Omori decay exponent
+constexpr double OMORI_MAX_DAYS = 1000.0;  // no aftershock later than this after its parent
+constexpr double WARM_UP_DAYS = 2000.0;    // background before the catalog starts, so that
+                                           // sequences already running on day one are there
+constexpr double DOUBLET_MIN_MAG = 5.5;    // smallest event that can have a doublet partner
+constexpr double DOUBLET_CHANCE = 0.12;    // chance that such an event has one
+constexpr double DOUBLET_MEAN_DAYS = 3.0;  // days: mean delay of the partner
+constexpr double DOUBLET_MAX_DAYS = 20.0;  // days: longest delay of the partner
+constexpr double DOUBLET_MIN_DAYS = 0.02;  // days: shortest delay (about half an hour)
+constexpr double SCATTER_SHARE = 0.04;     // background events away from every zone
+constexpr double KM_PER_DEGREE = 111.195;  // km per degree of a great circle, radius 6371 km
+constexpr double MAX_DEPTH = 700.0;        // km
+constexpr int64_t MS_PER_DAY = 86400000;   // milliseconds in a day
 constexpr double PI = 3.14159265358979323846;
 constexpr double LN2_HI = 6.93147180369123816490e-01;  // ln 2, high part (fdlibm's split)
 constexpr double LN2_LO = 1.90821492927058770002e-10;  // ln 2, low part
@@ -82,14 +82,14 @@ enum class Kind : uint8_t { background, aftershock, doublet };
 
 // One generated event before it is written.
 struct Quake {
-    int64_t ms;          // origin time, ms from 1 January 1900 (the printed time)
-    double lat;          // degrees
-    double lon;          // degrees, any range until written
-    double dep;          // km
-    double mag;          // magnitude, unrounded
-    int32_t root;        // index of the background event whose sequence holds it
-    Kind kind;           // how it came about
-    uint8_t decimals;    // decimals printed for the magnitude, 1 or 2
+    int64_t ms;        // origin time, ms from 1 January 1900 (the printed time)
+    double lat;        // degrees
+    double lon;        // degrees, any range until written
+    double dep;        // km
+    double mag;        // magnitude, unrounded
+    int32_t root;      // index of the background event whose sequence holds it
+    Kind kind;         // how it came about
+    uint8_t decimals;  // decimals printed for the magnitude, 1 or 2
 };
 
 // ---- arithmetic that comes out the same on every platform ----
@@ -225,88 +225,168 @@ struct Vertex {
 };
 
 struct ZoneLine {
-    Zone kind;           // depth behaviour
-    double weight;       // share of the background (relative, per km of zone)
-    double width;        // km: spread across the zone
-    double deep_share;   // share of intermediate and deep events (subduction zones)
-    int32_t first;       // first vertex in VERTICES
-    int32_t count;       // vertices of the polyline
+    Zone kind;          // depth behaviour
+    double weight;      // share of the background (relative, per km of zone)
+    double width;       // km: spread across the zone
+    double deep_share;  // share of intermediate and deep events (subduction zones)
+    int32_t first;      // first vertex in VERTICES
+    int32_t count;      // vertices of the polyline
 };
 
 // The polylines follow the main plate boundaries, roughly.
 constexpr Vertex VERTICES[] = {
     // 0: Japan trench, Kuril, Kamchatka
-    {35.0, 141.5}, {41.0, 143.5}, {45.0, 150.0}, {51.0, 158.0}, {56.0, 163.0},
+    {35.0, 141.5},
+    {41.0, 143.5},
+    {45.0, 150.0},
+    {51.0, 158.0},
+    {56.0, 163.0},
     // 5: Aleutians to southern Alaska
-    {51.0, 167.0}, {51.5, 175.0}, {51.8, 190.0}, {54.5, 202.0}, {60.0, 213.0},
+    {51.0, 167.0},
+    {51.5, 175.0},
+    {51.8, 190.0},
+    {54.5, 202.0},
+    {60.0, 213.0},
     // 10: Cascadia
-    {40.5, -124.8}, {45.0, -125.5}, {49.5, -127.5},
+    {40.5, -124.8},
+    {45.0, -125.5},
+    {49.5, -127.5},
     // 13: California
-    {32.5, -115.5}, {34.5, -118.5}, {36.0, -120.6}, {40.3, -124.3},
+    {32.5, -115.5},
+    {34.5, -118.5},
+    {36.0, -120.6},
+    {40.3, -124.3},
     // 17: Mexico and Central America
-    {20.0, -106.0}, {16.5, -99.0}, {15.0, -94.0}, {13.0, -89.0}, {9.0, -84.0},
+    {20.0, -106.0},
+    {16.5, -99.0},
+    {15.0, -94.0},
+    {13.0, -89.0},
+    {9.0, -84.0},
     // 22: Andes
-    {6.0, -77.5}, {-2.0, -80.5}, {-12.0, -77.5}, {-18.5, -71.0}, {-27.0, -71.0}, {-36.0, -73.0},
+    {6.0, -77.5},
+    {-2.0, -80.5},
+    {-12.0, -77.5},
+    {-18.5, -71.0},
+    {-27.0, -71.0},
+    {-36.0, -73.0},
     {-45.0, -75.5},
     // 29: Caribbean
-    {18.5, -78.0}, {19.5, -70.0}, {18.5, -64.0}, {15.0, -61.0}, {11.0, -62.0},
+    {18.5, -78.0},
+    {19.5, -70.0},
+    {18.5, -64.0},
+    {15.0, -61.0},
+    {11.0, -62.0},
     // 34: Sumatra, Java, Lesser Sunda
-    {10.0, 93.0}, {3.0, 96.0}, {-4.0, 101.5}, {-8.5, 110.0}, {-10.0, 120.0}, {-8.0, 128.0},
+    {10.0, 93.0},
+    {3.0, 96.0},
+    {-4.0, 101.5},
+    {-8.5, 110.0},
+    {-10.0, 120.0},
+    {-8.0, 128.0},
     // 40: Philippines
-    {5.0, 126.5}, {9.0, 126.5}, {13.0, 125.0}, {18.5, 121.0},
+    {5.0, 126.5},
+    {9.0, 126.5},
+    {13.0, 125.0},
+    {18.5, 121.0},
     // 44: Taiwan, Ryukyu, Nankai
-    {22.0, 121.0}, {24.5, 122.5}, {28.5, 129.5}, {33.0, 135.0}, {34.5, 138.5},
+    {22.0, 121.0},
+    {24.5, 122.5},
+    {28.5, 129.5},
+    {33.0, 135.0},
+    {34.5, 138.5},
     // 49: Izu-Bonin, Mariana
-    {34.0, 140.0}, {27.0, 142.5}, {18.0, 147.0}, {12.0, 144.0},
+    {34.0, 140.0},
+    {27.0, 142.5},
+    {18.0, 147.0},
+    {12.0, 144.0},
     // 53: New Guinea, Solomon, Vanuatu
-    {-3.0, 135.0}, {-5.5, 147.0}, {-7.0, 155.0}, {-11.0, 162.0}, {-15.0, 167.0}, {-21.0, 169.5},
+    {-3.0, 135.0},
+    {-5.5, 147.0},
+    {-7.0, 155.0},
+    {-11.0, 162.0},
+    {-15.0, 167.0},
+    {-21.0, 169.5},
     // 59: Tonga, Kermadec, New Zealand
-    {-15.0, -173.5}, {-23.0, -175.0}, {-30.0, -177.5}, {-37.5, -181.5}, {-42.0, -187.0},
+    {-15.0, -173.5},
+    {-23.0, -175.0},
+    {-30.0, -177.5},
+    {-37.5, -181.5},
+    {-42.0, -187.0},
     // 64: Himalaya
-    {34.0, 73.0}, {30.0, 80.0}, {27.5, 88.0}, {28.5, 95.0},
+    {34.0, 73.0},
+    {30.0, 80.0},
+    {27.5, 88.0},
+    {28.5, 95.0},
     // 68: Zagros, Iran
-    {38.0, 44.0}, {33.0, 48.0}, {27.5, 56.0}, {30.0, 60.0},
+    {38.0, 44.0},
+    {33.0, 48.0},
+    {27.5, 56.0},
+    {30.0, 60.0},
     // 72: Anatolia
-    {40.5, 26.0}, {40.7, 31.0}, {39.5, 40.0}, {38.0, 44.0},
+    {40.5, 26.0},
+    {40.7, 31.0},
+    {39.5, 40.0},
+    {38.0, 44.0},
     // 76: Hellenic arc
-    {38.5, 20.5}, {35.0, 23.0}, {35.5, 28.0},
+    {38.5, 20.5},
+    {35.0, 23.0},
+    {35.5, 28.0},
     // 79: Italy
-    {46.0, 13.0}, {42.5, 13.5}, {38.0, 15.5},
+    {46.0, 13.0},
+    {42.5, 13.5},
+    {38.0, 15.5},
     // 82: Tibet, Sichuan, Yunnan
-    {36.0, 100.0}, {31.0, 103.5}, {25.0, 102.5},
+    {36.0, 100.0},
+    {31.0, 103.5},
+    {25.0, 102.5},
     // 85: Basin and Range
-    {36.0, -117.5}, {42.0, -112.0},
+    {36.0, -117.5},
+    {42.0, -112.0},
     // 87: Mid-Atlantic ridge
-    {65.0, -18.0}, {50.0, -29.0}, {30.0, -42.0}, {10.0, -40.0}, {0.0, -20.0}, {-30.0, -13.0},
+    {65.0, -18.0},
+    {50.0, -29.0},
+    {30.0, -42.0},
+    {10.0, -40.0},
+    {0.0, -20.0},
+    {-30.0, -13.0},
     {-55.0, -5.0},
     // 94: East Pacific Rise
-    {20.0, -108.0}, {0.0, -103.0}, {-30.0, -112.0}, {-55.0, -120.0},
+    {20.0, -108.0},
+    {0.0, -103.0},
+    {-30.0, -112.0},
+    {-55.0, -120.0},
     // 98: Indian Ocean ridges
-    {12.0, 52.0}, {-10.0, 67.0}, {-25.0, 70.0}, {-40.0, 80.0},
+    {12.0, 52.0},
+    {-10.0, 67.0},
+    {-25.0, 70.0},
+    {-40.0, 80.0},
     // 102: East African rift
-    {12.0, 42.0}, {0.0, 36.0}, {-10.0, 34.0}, {-15.0, 35.0},
+    {12.0, 42.0},
+    {0.0, 36.0},
+    {-10.0, 34.0},
+    {-15.0, 35.0},
 };
 
 constexpr ZoneLine ZONES[] = {
-    {Zone::subduction, 3.0, 120.0, 0.10, 0, 5},   {Zone::subduction, 2.0, 100.0, 0.05, 5, 5},
-    {Zone::subduction, 0.6, 80.0, 0.02, 10, 3},   {Zone::crustal, 2.0, 25.0, 0.0, 13, 4},
-    {Zone::subduction, 2.0, 100.0, 0.08, 17, 5},  {Zone::subduction, 2.0, 130.0, 0.15, 22, 7},
-    {Zone::subduction, 1.0, 80.0, 0.05, 29, 5},   {Zone::subduction, 2.5, 130.0, 0.10, 34, 6},
-    {Zone::subduction, 2.0, 100.0, 0.10, 40, 4},  {Zone::subduction, 2.0, 100.0, 0.10, 44, 5},
-    {Zone::subduction, 1.5, 120.0, 0.20, 49, 4},  {Zone::subduction, 2.0, 120.0, 0.10, 53, 6},
-    {Zone::subduction, 2.5, 120.0, 0.25, 59, 5},  {Zone::crustal, 1.0, 80.0, 0.0, 64, 4},
-    {Zone::crustal, 1.0, 100.0, 0.02, 68, 4},     {Zone::crustal, 1.2, 40.0, 0.0, 72, 4},
-    {Zone::subduction, 1.0, 80.0, 0.10, 76, 3},   {Zone::crustal, 0.8, 40.0, 0.0, 79, 3},
-    {Zone::crustal, 0.8, 80.0, 0.0, 82, 3},       {Zone::crustal, 0.5, 60.0, 0.0, 85, 2},
-    {Zone::ridge, 0.3, 20.0, 0.0, 87, 7},         {Zone::ridge, 0.3, 20.0, 0.0, 94, 4},
-    {Zone::ridge, 0.2, 20.0, 0.0, 98, 4},         {Zone::crustal, 0.3, 50.0, 0.0, 102, 4},
+    {Zone::subduction, 3.0, 120.0, 0.10, 0, 5},  {Zone::subduction, 2.0, 100.0, 0.05, 5, 5},
+    {Zone::subduction, 0.6, 80.0, 0.02, 10, 3},  {Zone::crustal, 2.0, 25.0, 0.0, 13, 4},
+    {Zone::subduction, 2.0, 100.0, 0.08, 17, 5}, {Zone::subduction, 2.0, 130.0, 0.15, 22, 7},
+    {Zone::subduction, 1.0, 80.0, 0.05, 29, 5},  {Zone::subduction, 2.5, 130.0, 0.10, 34, 6},
+    {Zone::subduction, 2.0, 100.0, 0.10, 40, 4}, {Zone::subduction, 2.0, 100.0, 0.10, 44, 5},
+    {Zone::subduction, 1.5, 120.0, 0.20, 49, 4}, {Zone::subduction, 2.0, 120.0, 0.10, 53, 6},
+    {Zone::subduction, 2.5, 120.0, 0.25, 59, 5}, {Zone::crustal, 1.0, 80.0, 0.0, 64, 4},
+    {Zone::crustal, 1.0, 100.0, 0.02, 68, 4},    {Zone::crustal, 1.2, 40.0, 0.0, 72, 4},
+    {Zone::subduction, 1.0, 80.0, 0.10, 76, 3},  {Zone::crustal, 0.8, 40.0, 0.0, 79, 3},
+    {Zone::crustal, 0.8, 80.0, 0.0, 82, 3},      {Zone::crustal, 0.5, 60.0, 0.0, 85, 2},
+    {Zone::ridge, 0.3, 20.0, 0.0, 87, 7},        {Zone::ridge, 0.3, 20.0, 0.0, 94, 4},
+    {Zone::ridge, 0.2, 20.0, 0.0, 98, 4},        {Zone::crustal, 0.3, 50.0, 0.0, 102, 4},
 };
 
 // One straight piece of a zone, with its share of the background.
 struct Segment {
-    int32_t zone;      // index in ZONES
-    Vertex a, b;       // end points
-    double cum;        // cumulative weight up to and including this segment
+    int32_t zone;  // index in ZONES
+    Vertex a, b;   // end points
+    double cum;    // cumulative weight up to and including this segment
 };
 
 double segment_km(Vertex a, Vertex b) {
@@ -339,8 +419,8 @@ void place_background(Rng& r, const std::vector<Segment>& segs, Quake& q) {
         return;
     }
     const double pick = uniform(r) * segs.back().cum;
-    const auto it = std::upper_bound(segs.begin(), segs.end(), pick,
-                                     [](double v, const Segment& s) { return v < s.cum; });
+    const auto it =
+        std::upper_bound(segs.begin(), segs.end(), pick, [](double v, const Segment& s) { return v < s.cum; });
     const Segment& s = it == segs.end() ? segs.back() : *it;
     const ZoneLine& zl = ZONES[s.zone];
     const double f = uniform(r);
@@ -408,11 +488,9 @@ void grow_sequence(Rng& r, std::vector<Quake>& all, size_t first) {
             const double mag = gr_magnitude(r);
             all.push_back(offspring(r, parent, days, km, mag, Kind::aftershock));
         }
-        if (parent.kind != Kind::doublet && parent.mag >= DOUBLET_MIN_MAG &&
-            uniform(r) < DOUBLET_CHANCE) {
+        if (parent.kind != Kind::doublet && parent.mag >= DOUBLET_MIN_MAG && uniform(r) < DOUBLET_CHANCE) {
             static const double reach = 1.0 - det_exp(-DOUBLET_MAX_DAYS / DOUBLET_MEAN_DAYS);
-            const double days =
-                DOUBLET_MIN_DAYS - DOUBLET_MEAN_DAYS * det_log(1.0 - uniform(r) * reach);
+            const double days = DOUBLET_MIN_DAYS - DOUBLET_MEAN_DAYS * det_log(1.0 - uniform(r) * reach);
             const double km = scale * (0.5 + 1.5 * uniform(r)) + 5.0;
             const double mag = std::min(parent.mag - 0.3 + 0.6 * uniform(r), MAG_MAX);
             all.push_back(offspring(r, parent, days, km, mag, Kind::doublet));
@@ -457,9 +535,8 @@ std::vector<Quake> generate(int64_t n, uint64_t seed) {
     for (size_t k = 0; k < all.size(); ++k) {
         if (all[k].ms >= start) order.push_back(static_cast<int32_t>(k));
     }
-    std::sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
-        return all[a].ms != all[b].ms ? all[a].ms < all[b].ms : a < b;
-    });
+    std::sort(order.begin(), order.end(),
+              [&](int32_t a, int32_t b) { return all[a].ms != all[b].ms ? all[a].ms < all[b].ms : a < b; });
     order.resize(static_cast<size_t>(n));
     std::vector<Quake> out;
     out.reserve(static_cast<size_t>(n));
@@ -494,10 +571,10 @@ char* put_fixed(char* p, int64_t v, int decimals) {
 void civil_date(int64_t days, int64_t& y, int32_t& m, int32_t& d) {
     days += 719468;
     const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t doe = days - era * 146097;                                // [0, 146096]
+    const int64_t doe = days - era * 146097;                                    // [0, 146096]
     const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;  // [0, 399]
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);            // [0, 365]
-    const int64_t mp = (5 * doy + 2) / 153;                                 // [0, 11]
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);                // [0, 365]
+    const int64_t mp = (5 * doy + 2) / 153;                                     // [0, 11]
     d = static_cast<int32_t>(doy - (153 * mp + 2) / 5 + 1);
     m = static_cast<int32_t>(mp < 10 ? mp + 3 : mp - 9);
     y = yoe + era * 400 + (m <= 2);
@@ -562,16 +639,17 @@ void write_stats(const std::vector<Quake>& qs) {
         largest = std::max<int64_t>(largest, s);
     }
     const double span = to_days(qs.back().ms - qs.front().ms);
-    std::fprintf(stderr, "events %" PRId64 ", days %.1f to %.1f (span %.1f days, %.2f years), %.2f a day\n",
-                 n, to_days(qs.front().ms), to_days(qs.back().ms), span, span / 365.25,
-                 static_cast<double>(n) / span);
-    std::fprintf(stderr, "magnitude %.2f to %.2f; at least 4: %" PRId64 ", 5: %" PRId64 ", 6: %" PRId64
-                 ", 7: %" PRId64 ", 8: %" PRId64 "\n",
+    std::fprintf(stderr, "events %" PRId64 ", days %.1f to %.1f (span %.1f days, %.2f years), %.2f a day\n", n,
+                 to_days(qs.front().ms), to_days(qs.back().ms), span, span / 365.25, static_cast<double>(n) / span);
+    std::fprintf(stderr,
+                 "magnitude %.2f to %.2f; at least 4: %" PRId64 ", 5: %" PRId64 ", 6: %" PRId64 ", 7: %" PRId64
+                 ", 8: %" PRId64 "\n",
                  lo, std::min(hi, MAG_MAX), at_least[2], at_least[3], at_least[4], at_least[5], at_least[6]);
     std::fprintf(stderr, "background %" PRId64 " (%.1f%%), aftershocks %" PRId64 " (%.1f%%), doublets %" PRId64 "\n",
                  by_kind[0], 100.0 * by_kind[0] / n, by_kind[1], 100.0 * by_kind[1] / n, by_kind[2]);
-    std::fprintf(stderr, "in sequences of 2 or more: %" PRId64 " events (%.1f%%) in %" PRId64
-                 " sequences, the largest %" PRId64 " events\n",
+    std::fprintf(stderr,
+                 "in sequences of 2 or more: %" PRId64 " events (%.1f%%) in %" PRId64 " sequences, the largest %" PRId64
+                 " events\n",
                  in_sequences, 100.0 * in_sequences / n, sequences, largest);
 }
 
@@ -596,9 +674,12 @@ int main(int argc, char** argv) {
         char* end = nullptr;
         const unsigned long long v = std::strtoull(argv[k], &end, 10);
         if (end == argv[k] || *end != '\0' || argv[k][0] == '-') usage();
-        if (positional == 0) n = static_cast<int64_t>(v);
-        else if (positional == 1) seed = v;
-        else usage();
+        if (positional == 0)
+            n = static_cast<int64_t>(v);
+        else if (positional == 1)
+            seed = v;
+        else
+            usage();
         ++positional;
     }
     if (n < 0 || n > 100000000) usage();

@@ -15,8 +15,7 @@ Text make_text(const char* s) {
 
 void read_event(CatalogEvent& ev, int32_t stream, Layout layout) {
     const IoItem items[] = {
-        io(ev.tim.c, TEXT_LEN), io(ev.lat), io(ev.lon), io(ev.dep),
-        io(ev.mag),             io(ev.dat), io(ev.nam.c, TEXT_LEN),
+        io(ev.tim.c, TEXT_LEN), io(ev.lat), io(ev.lon), io(ev.dep), io(ev.mag), io(ev.dat), io(ev.nam.c, TEXT_LEN),
     };
     read_free(stream, items, layout == Layout::labelled ? 7 : 6);
 }

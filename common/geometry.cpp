@@ -5,9 +5,9 @@
 // multiply-add, so no step is rounded once where it is written twice.
 #include "geometry.h"
 
+#include <math.h>
 #include <bit>
 #include <cstdint>
-#include <math.h>
 
 namespace {
 
@@ -22,8 +22,7 @@ static_assert(std::bit_cast<std::uint32_t>(RUPTURE_INTERCEPT) == 0x401C28F6u);
 
 }  // namespace
 
-GeoPoint geo_point(float lat, float lon, float dep)
-{
+GeoPoint geo_point(float lat, float lon, float dep) {
     GeoPoint p;
     p.phi = lat * DEG_TO_RAD;
     p.lam = lon * DEG_TO_RAD;
@@ -33,8 +32,7 @@ GeoPoint geo_point(float lat, float lon, float dep)
     return p;
 }
 
-float hypo_distance(const GeoPoint& a, const GeoPoint& b)
-{
+float hypo_distance(const GeoPoint& a, const GeoPoint& b) {
     float ss = a.sin_phi * b.sin_phi;
     float cc = a.cos_phi * b.cos_phi;
     float dlam = a.lam - b.lam;
@@ -48,13 +46,11 @@ float hypo_distance(const GeoPoint& a, const GeoPoint& b)
     return sqrtf(e2 + h2);
 }
 
-float hypo_distance(float lat_a, float lon_a, float dep_a, float lat_b, float lon_b, float dep_b)
-{
+float hypo_distance(float lat_a, float lon_a, float dep_a, float lat_b, float lon_b, float dep_b) {
     return hypo_distance(geo_point(lat_a, lon_a, dep_a), geo_point(lat_b, lon_b, dep_b));
 }
 
-float rupture_radius(float mag)
-{
+float rupture_radius(float mag) {
     float e = RUPTURE_SLOPE * mag;
     e = e - RUPTURE_INTERCEPT;
     float length = powf(RUPTURE_BASE, e);  // km

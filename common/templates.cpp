@@ -20,16 +20,16 @@ constexpr int32_t FIXED_BUFFER = 1 + MAX_INTEGER_DIGITS + 1 + MAX_LINE_LENGTH;
 // A template is a constant of the program, so a malformed one is a
 // programming error: name the template and the column, and stop at once.
 [[noreturn]] void bad_template(std::string_view text, size_t at, const char* why) {
-    std::fprintf(stderr, "malformed report template \"%.*s\" at column %zu: %s\n",
-                 static_cast<int>(text.size()), text.data(), at + 1, why);
+    std::fprintf(stderr, "malformed report template \"%.*s\" at column %zu: %s\n", static_cast<int>(text.size()),
+                 text.data(), at + 1, why);
     std::abort();
 }
 
 // A write whose values do not match the template's fields is a programming
 // error too.
 [[noreturn]] void bad_value(int32_t value, const TemplateEntry& e, const char* why) {
-    std::fprintf(stderr, "report template write: value %d for field %c%d is %s\n",
-                 static_cast<int>(value), e.desc, static_cast<int>(e.w), why);
+    std::fprintf(stderr, "report template write: value %d for field %c%d is %s\n", static_cast<int>(value), e.desc,
+                 static_cast<int>(e.w), why);
     std::abort();
 }
 
@@ -88,11 +88,26 @@ void put_integer(char* out, int32_t w, int32_t v) {
     for (int32_t k = 0; k < n; ++k) out[w - n + k] = at[k];
 }
 
-constexpr uint64_t POW10[] = {
-    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
-    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
-    100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
-    1000000000000000000ull, 10000000000000000000ull};
+constexpr uint64_t POW10[] = {1ull,
+                              10ull,
+                              100ull,
+                              1000ull,
+                              10000ull,
+                              100000ull,
+                              1000000ull,
+                              10000000ull,
+                              100000000ull,
+                              1000000000ull,
+                              10000000000ull,
+                              100000000000ull,
+                              1000000000000ull,
+                              10000000000000ull,
+                              100000000000000ull,
+                              1000000000000000ull,
+                              10000000000000000ull,
+                              100000000000000000ull,
+                              1000000000000000000ull,
+                              10000000000000000000ull};
 
 // |x| times 10^d rounded to a whole number, exactly: the stored binary value
 // is mant * 2^e with mant below 2^53, so mant * 10^d fits in 128 bits (in 64
@@ -196,11 +211,15 @@ void put_fixed(char* out, int32_t w, int32_t d, double x) {
     }
     if (std::isinf(x)) {
         if (x < 0) {
-            if (w >= 9) put_right(out, w, "-Infinity", 9);
-            else put_right(out, w, "-Inf", 4);
+            if (w >= 9)
+                put_right(out, w, "-Infinity", 9);
+            else
+                put_right(out, w, "-Inf", 4);
         } else {
-            if (w >= 8) put_right(out, w, "Infinity", 8);
-            else put_right(out, w, "Inf", 3);
+            if (w >= 8)
+                put_right(out, w, "Infinity", 8);
+            else
+                put_right(out, w, "Inf", 3);
         }
         return;
     }
@@ -214,8 +233,7 @@ void put_fixed(char* out, int32_t w, int32_t d, double x) {
     // (a tie to the even neighbour) and writes a single "0" before the point below 1.
     char buf[FIXED_BUFFER];
     char* digits = buf + 1;  // room for the sign in front
-    auto r = std::to_chars(digits, buf + sizeof buf, std::fabs(x), std::chars_format::fixed,
-                           static_cast<int>(d));
+    auto r = std::to_chars(digits, buf + sizeof buf, std::fabs(x), std::chars_format::fixed, static_cast<int>(d));
     if (r.ec != std::errc{}) {
         std::memset(out, '*', static_cast<size_t>(w));
         return;
@@ -311,8 +329,8 @@ RecordTemplate parse_template(std::string_view text) {
 
 int32_t format_template(const RecordTemplate& t, const IoItem* values, int32_t count, char* line) {
     if (count != t.value_count) {
-        std::fprintf(stderr, "report template write: %d values for %d fields\n",
-                     static_cast<int>(count), static_cast<int>(t.value_count));
+        std::fprintf(stderr, "report template write: %d values for %d fields\n", static_cast<int>(count),
+                     static_cast<int>(t.value_count));
         std::abort();
     }
     char* out = line;

@@ -13,10 +13,10 @@
 
 // One entry of a parsed template: a literal or a value field.
 struct TemplateEntry {
-    char desc;             // 'I', 'F', 'A', or 'L' for a literal
-    int16_t w;             // field width in columns (literal: its length)
-    int16_t d;             // decimals of an F field
-    int16_t lit_at;        // literal: offset of its text in RecordTemplate::literals
+    char desc;       // 'I', 'F', 'A', or 'L' for a literal
+    int16_t w;       // field width in columns (literal: its length)
+    int16_t d;       // decimals of an F field
+    int16_t lit_at;  // literal: offset of its text in RecordTemplate::literals
 };
 
 constexpr int32_t MAX_TEMPLATE_ENTRIES = 64;
@@ -42,8 +42,7 @@ int32_t format_template(const RecordTemplate& t, const IoItem* values, int32_t c
 void write_template(int32_t stream, const RecordTemplate& t, const IoItem* values, int32_t count);
 
 // The system's three templates.
-constexpr std::string_view AFTERSHOCK_TEMPLATE =
-    "(i4,\" \",A24,2f8.3,2f7.1,f16.8,\"  \",A20,A24,2f8.3,2f7.1,f16.8)";
+constexpr std::string_view AFTERSHOCK_TEMPLATE = "(i4,\" \",A24,2f8.3,2f7.1,f16.8,\"  \",A20,A24,2f8.3,2f7.1,f16.8)";
 constexpr std::string_view PAIR_TEMPLATE =
     "(i4,i4,\"  \",A24,2f8.3,2f7.1,\"   \",A24,2f8.3,2f7.1,f8.1,f11.6,f16.8,\"   \",A30)";
 constexpr std::string_view SELECTION_TEMPLATE = "(A24,2f10.3,2f7.1,f16.8,f8.3)";

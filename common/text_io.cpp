@@ -5,12 +5,12 @@
 
 #include <cerrno>
 #include <charconv>
-#include <csignal>
-#include <new>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,9 +20,9 @@
 
 namespace {
 
-constexpr size_t READ_CHUNK = 1 << 18;     // bytes asked of the system per read
-constexpr size_t WRITE_CHUNK = 1 << 16;    // buffered bytes that trigger a hand-over
-constexpr size_t SHOWN_TEXT_MAX = 80;      // characters of offending text in a diagnostic
+constexpr size_t READ_CHUNK = 1 << 18;   // bytes asked of the system per read
+constexpr size_t WRITE_CHUNK = 1 << 16;  // buffered bytes that trigger a hand-over
+constexpr size_t SHOWN_TEXT_MAX = 80;    // characters of offending text in a diagnostic
 
 enum class Target : uint8_t { none, std_in, std_out, file };
 enum class Access : uint8_t { read_write, read_only, write_only };
@@ -30,34 +30,34 @@ enum class Access : uint8_t { read_write, read_only, write_only };
 // Reading state of one stream: the raw bytes taken from the system, the
 // current line and the position in it.
 struct Reader {
-    std::vector<char> buf;   // bytes read from the system, READ_CHUNK long
-    size_t beg = 0;          // first byte of buf not yet split into lines
-    size_t end = 0;          // one past the last byte read into buf
-    std::string carry;       // a line that runs over the end of buf
+    std::vector<char> buf;       // bytes read from the system, READ_CHUNK long
+    size_t beg = 0;              // first byte of buf not yet split into lines
+    size_t end = 0;              // one past the last byte read into buf
+    std::string carry;           // a line that runs over the end of buf
     bool line_in_carry = false;  // the current line lives in carry
     const char* line = nullptr;  // current line, without its line feed
-    size_t len = 0;          // its length in bytes
-    size_t pos = 0;          // position in it
-    bool has_line = false;   // a current line is held
-    bool eof = false;        // the input is exhausted
-    int64_t line_no = 0;     // number of the current line in its file
+    size_t len = 0;              // its length in bytes
+    size_t pos = 0;              // position in it
+    bool has_line = false;       // a current line is held
+    bool eof = false;            // the input is exhausted
+    int64_t line_no = 0;         // number of the current line in its file
 };
 
 struct Connection {
-    Target target = Target::none;  // what the stream is connected to
-    int fd = -1;                   // the system's descriptor
-    std::string name;              // file name as opened, without trailing blanks
+    Target target = Target::none;        // what the stream is connected to
+    int fd = -1;                         // the system's descriptor
+    std::string name;                    // file name as opened, without trailing blanks
     Access access = Access::read_write;  // as obtained when connecting
-    bool cut_pending = false;      // the first line written cuts the file after it
-    bool regular = false;          // a regular file (only those are cut)
-    bool fifo = false;             // a named pipe: opened on its first read or write
-    bool tty = false;              // a terminal: every line is handed over at once
-    bool has_id = false;           // dev/ino below are valid
-    dev_t dev = 0;                 // file identity: device
-    ino_t ino = 0;                 // file identity: inode
-    int64_t written = 0;           // bytes handed to the file so far
-    std::string out;               // lines written but not yet handed to the file
-    Reader rd;                     // for a stream that is read
+    bool cut_pending = false;            // the first line written cuts the file after it
+    bool regular = false;                // a regular file (only those are cut)
+    bool fifo = false;                   // a named pipe: opened on its first read or write
+    bool tty = false;                    // a terminal: every line is handed over at once
+    bool has_id = false;                 // dev/ino below are valid
+    dev_t dev = 0;                       // file identity: device
+    ino_t ino = 0;                       // file identity: inode
+    int64_t written = 0;                 // bytes handed to the file so far
+    std::string out;                     // lines written but not yet handed to the file
+    Reader rd;                           // for a stream that is read
 };
 
 struct StreamTable {
@@ -388,9 +388,8 @@ template <class T>
 bool short_decimal(std::string_view s, T& out) {
     constexpr uint64_t EXACT = sizeof(T) == 4 ? uint64_t{1} << 24 : uint64_t{1} << 53;
     constexpr int32_t MAX_DECIMALS = sizeof(T) == 4 ? 10 : 22;
-    static constexpr T POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr T POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     size_t p = 0;
     const bool neg = !s.empty() && s[0] == '-';
     if (neg) p = 1;
@@ -492,8 +491,7 @@ bool parse_real(std::string_view s, T& out) {
         text = copy;
     }
     T v{};
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v,
-                                     std::chars_format::general);
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::general);
     if (ec == std::errc() && ptr == text.data() + text.size()) {
         out = v;
         return true;
@@ -521,9 +519,7 @@ void store_text(const IoItem& item, std::string_view v) {
 // Stores one value into one item; `delimited` marks a quoted text.
 void store(int32_t stream, const IoItem& item, std::string_view v, bool delimited) {
     switch (item.kind) {
-    case ItemKind::text:
-        store_text(item, v);
-        return;
+    case ItemKind::text: store_text(item, v); return;
     case ItemKind::i32:
         if (delimited || !parse_int(v, *static_cast<int32_t*>(item.at))) {
             bad_value(stream, v, kind_name(item.kind));
@@ -635,8 +631,8 @@ void connect_stream(int32_t stream, std::string_view name) {
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
     std::string path(name);
     auto refuse = [&](const char* why) {
-        end_run(std::string(t.program) + ": cannot connect stream " + std::to_string(stream) +
-                " to \"" + shown(path) + "\": " + why);
+        end_run(std::string(t.program) + ": cannot connect stream " + std::to_string(stream) + " to \"" + shown(path) +
+                "\": " + why);
     };
     if (path.empty()) refuse("the file name is blank");
     if (path.find('\0') != std::string::npos) refuse("the file name holds a NUL character");
@@ -647,9 +643,9 @@ void connect_stream(int32_t stream, std::string_view name) {
             const Connection& o = t.conn[s];
             if (s == stream || o.target == Target::none || !o.has_id) continue;
             if (o.dev == st.st_dev && o.ino == st.st_ino) {
-                end_run(std::string(t.program) + ": cannot connect stream " + std::to_string(stream) +
-                        " to \"" + shown(path) + "\": the file is already connected to stream " +
-                        std::to_string(s) + " (" + shown(file_label(o)) + ")");
+                end_run(std::string(t.program) + ": cannot connect stream " + std::to_string(stream) + " to \"" +
+                        shown(path) + "\": the file is already connected to stream " + std::to_string(s) + " (" +
+                        shown(file_label(o)) + ")");
             }
         }
     }
@@ -741,12 +737,12 @@ void read_free(int32_t stream, const IoItem* items, int32_t count) {
     // previous statement ended is never read.
     r.has_line = false;
 
-    std::string scratch;           // a delimited text, possibly over several lines
-    std::string_view rep_value;    // the value a repeat count hands out
-    bool rep_delimited = false;    // that value was quoted
-    bool rep_null = false;         // the repeat hands out null values
-    int64_t rep_left = 0;          // copies still to hand out
-    bool after_value = false;      // a value was taken and no comma since
+    std::string scratch;         // a delimited text, possibly over several lines
+    std::string_view rep_value;  // the value a repeat count hands out
+    bool rep_delimited = false;  // that value was quoted
+    bool rep_null = false;       // the repeat hands out null values
+    int64_t rep_left = 0;        // copies still to hand out
+    bool after_value = false;    // a value was taken and no comma since
     int32_t k = 0;
     while (k < count) {
         if (rep_left > 0) {
@@ -823,8 +819,7 @@ void fatal_io_error(Failure kind, int32_t stream, std::string_view detail) {
     switch (kind) {
     case Failure::end_of_file:
         msg += "end of file ";
-        msg += line > 0 ? "after line " + std::to_string(line) + " of " + where
-                        : "at the start of " + where;
+        msg += line > 0 ? "after line " + std::to_string(line) + " of " + where : "at the start of " + where;
         if (!detail.empty()) msg += " " + std::string(detail);
         break;
     case Failure::bad_value:

@@ -36,9 +36,7 @@ inline IoItem io(char* text, int32_t len) { return {ItemKind::text, text, len}; 
 inline IoItem io(const int32_t& v) { return {ItemKind::i32, const_cast<int32_t*>(&v), 0}; }
 inline IoItem io(const float& v) { return {ItemKind::f32, const_cast<float*>(&v), 0}; }
 inline IoItem io(const double& v) { return {ItemKind::f64, const_cast<double*>(&v), 0}; }
-inline IoItem io(const char* text, int32_t len) {
-    return {ItemKind::text, const_cast<char*>(text), len};
-}
+inline IoItem io(const char* text, int32_t len) { return {ItemKind::text, const_cast<char*>(text), len}; }
 
 constexpr int32_t STDIN_STREAM = 5;
 constexpr int32_t STDOUT_STREAM = 6;

@@ -66,8 +66,7 @@ JdnValue jdn_value(int32_t month, int32_t day, int32_t year) {
 
     // The date in days of 31-day months, from the date as read, only to
     // choose the calendar.
-    const int32_t date_key =
-        add32(day, mul32(31, add32(month, mul32(12, year, fits), fits), fits), fits);
+    const int32_t date_key = add32(day, mul32(31, add32(month, mul32(12, year, fits), fits), fits), fits);
 
     if (date_key >= GREGORIAN_KEY) {
         // Gregorian: three of every four century years are no leap years.
@@ -86,8 +85,7 @@ int32_t date_to_jdn(int32_t month, int32_t day, int32_t year) {
     if (v.year_zero) write_free(STDOUT_STREAM, io(YEAR_ZERO_NOTICE, YEAR_ZERO_NOTICE_LEN));
     if (!v.fits) {
         char detail[96];
-        std::snprintf(detail, sizeof detail,
-                      "%d %d %d (month day year): day number out of the 32-bit range",
+        std::snprintf(detail, sizeof detail, "%d %d %d (month day year): day number out of the 32-bit range",
                       static_cast<int>(month), static_cast<int>(day), static_cast<int>(year));
         fatal_io_error(Failure::bad_value, DATE_STREAM, detail);
     }

@@ -105,6 +105,4 @@ float tree_max(const EventIndex& x, const std::vector<float>& tree, int32_t lo, 
 
 float range_max_mag(const EventIndex& x, int32_t lo, int32_t hi) { return tree_max(x, x.max_mag, lo, hi); }
 
-float range_max_small_mag(const EventIndex& x, int32_t lo, int32_t hi) {
-    return tree_max(x, x.max_small_mag, lo, hi);
-}
+float range_max_small_mag(const EventIndex& x, int32_t lo, int32_t hi) { return tree_max(x, x.max_small_mag, lo, hi); }

@@ -33,20 +33,20 @@ constexpr float BIG_RADIUS_KM = 50.0f;
 
 struct EventIndex {
     const EventCatalog* cat = nullptr;  // the catalog indexed
-    int32_t n = 0;                  // events, indices 1 to n
-    std::vector<GeoPoint> geo;      // prepared hypocentre of each event (1-based)
-    std::vector<float> radius;      // rupture radius of each event, km, 32-bit (1-based)
-    bool time_sorted = false;       // dat finite and non-decreasing over 1..n
+    int32_t n = 0;                      // events, indices 1 to n
+    std::vector<GeoPoint> geo;          // prepared hypocentre of each event (1-based)
+    std::vector<float> radius;          // rupture radius of each event, km, 32-bit (1-based)
+    bool time_sorted = false;           // dat finite and non-decreasing over 1..n
     // Range maximum of the magnitudes: a bottom-up segment tree over
     // positions 0..size-1 (event i at position i - 1); NaN counts as -inf.
-    int32_t size = 0;               // leaves of the tree, a power of two
-    std::vector<float> max_mag;     // 2 * size nodes
+    int32_t size = 0;            // leaves of the tree, a power of two
+    std::vector<float> max_mag;  // 2 * size nodes
     // Grid of 1-degree cells, 180 rows of latitude by 360 columns of longitude.
-    std::vector<int32_t> cell_first;  // cell c's events are cell_events[cell_first[c] .. cell_first[c+1])
-    std::vector<int32_t> cell_events; // event indices, ascending within a cell
-    std::vector<int32_t> wild;        // events the grid cannot place (NaN, |lat| > 90, |lon| > 360)
-    std::vector<uint8_t> placed;      // 1 when the event is in the grid (1-based)
-    std::vector<int32_t> big;         // events with a radius above BIG_RADIUS_KM, ascending
+    std::vector<int32_t> cell_first;   // cell c's events are cell_events[cell_first[c] .. cell_first[c+1])
+    std::vector<int32_t> cell_events;  // event indices, ascending within a cell
+    std::vector<int32_t> wild;         // events the grid cannot place (NaN, |lat| > 90, |lon| > 360)
+    std::vector<uint8_t> placed;       // 1 when the event is in the grid (1-based)
+    std::vector<int32_t> big;          // events with a radius above BIG_RADIUS_KM, ascending
     // Largest magnitude over a range among the events with a radius of at most
     // BIG_RADIUS_KM, as max_mag above.
     std::vector<float> max_small_mag;

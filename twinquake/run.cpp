@@ -6,8 +6,7 @@
 #include "text_io.h"
 
 namespace {
-constexpr char PROMPT[] =
-    "dist range, time window, and min magntiude for the aftershock (E1) and mainshock (E2): ";
+constexpr char PROMPT[] = "dist range, time window, and min magntiude for the aftershock (E1) and mainshock (E2): ";
 constexpr int32_t PROMPT_LEN = sizeof PROMPT - 1;  // 87 characters, ending in a blank
 static_assert(PROMPT_LEN == 87);
 }  // namespace
@@ -30,8 +29,7 @@ int run_twinquake(SearchSteps steps) {
     const IoItem limits[] = {io(p.dist_range), io(p.time_window), io(p.e1_min_mag), io(p.e2_min_mag)};
     read_free(STDIN_STREAM, limits, 4);
     Text catalog_file = make_text(""), pair_file = make_text(""), e1_pair_file = make_text("");
-    const IoItem names[] = {io(catalog_file.c, TEXT_LEN), io(pair_file.c, TEXT_LEN),
-                            io(e1_pair_file.c, TEXT_LEN)};
+    const IoItem names[] = {io(catalog_file.c, TEXT_LEN), io(pair_file.c, TEXT_LEN), io(e1_pair_file.c, TEXT_LEN)};
     read_free(STDIN_STREAM, names, 3);
     int32_t n = 0;
     const IoItem count[] = {io(n)};

@@ -5,8 +5,8 @@
 
 // The two searching steps a run drives: the main pass and the E1-pair report.
 struct SearchSteps {
-    void (*pass)(const EventCatalog&, const RunParameters&, RunState&);        // main pass
-    void (*report)(const EventCatalog&, const RunParameters&, RunState&);      // E1-pair report
+    void (*pass)(const EventCatalog&, const RunParameters&, RunState&);    // main pass
+    void (*report)(const EventCatalog&, const RunParameters&, RunState&);  // E1-pair report
 };
 
 // Everything of a run after the catalog is loaded, with streams 5, 65, 66

@@ -23,13 +23,25 @@ const RecordTemplate& pair_template() {
 
 }  // namespace
 
-void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a,
-                int32_t b, float d, float dt) {
+void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a, int32_t b, float d,
+                float dt) {
     const IoItem values[] = {
-        io(group),       io(count),      io(cat.tim[a].c, TEXT_LEN), io(cat.lon[a]),
-        io(cat.lat[a]),  io(cat.dep[a]), io(cat.mag[a]),             io(cat.tim[b].c, TEXT_LEN),
-        io(cat.lon[b]),  io(cat.lat[b]), io(cat.dep[b]),             io(cat.mag[b]),
-        io(d),           io(dt),         io(cat.dat[a]),             io(cat.nam[a].c, TEXT_LEN),
+        io(group),
+        io(count),
+        io(cat.tim[a].c, TEXT_LEN),
+        io(cat.lon[a]),
+        io(cat.lat[a]),
+        io(cat.dep[a]),
+        io(cat.mag[a]),
+        io(cat.tim[b].c, TEXT_LEN),
+        io(cat.lon[b]),
+        io(cat.lat[b]),
+        io(cat.dep[b]),
+        io(cat.mag[b]),
+        io(d),
+        io(dt),
+        io(cat.dat[a]),
+        io(cat.nam[a].c, TEXT_LEN),
     };
     write_template(stream, pair_template(), values, 16);
 }
@@ -45,9 +57,9 @@ constexpr std::string_view PAIR_GAP = "(f8.1,f11.6)";
 constexpr std::string_view PAIR_DAY = "(f16.8)";
 constexpr std::string_view AFTERSHOCK_HEAD = "(i4)";
 constexpr std::string_view AFTERSHOCK_EVENT = "(A24,2f8.3,2f7.1,f16.8)";
-constexpr int32_t EVENT_LEN = 54;                // columns of a pair event block
-constexpr int32_t PIECE_LEN = EVENT_LEN + 16;    // pair event block and day
-constexpr int32_t AFTER_EVENT_LEN = 70;          // columns of an aftershock event block
+constexpr int32_t EVENT_LEN = 54;              // columns of a pair event block
+constexpr int32_t PIECE_LEN = EVENT_LEN + 16;  // pair event block and day
+constexpr int32_t AFTER_EVENT_LEN = 70;        // columns of an aftershock event block
 
 enum Piece { HEAD, EVENT, GAP, DAY, A_HEAD, A_EVENT };
 
@@ -83,16 +95,16 @@ int32_t pair_piece(const EventCatalog& cat, SearchCache& c, int32_t i) {
 
 int32_t aftershock_piece(const EventCatalog& cat, SearchCache& c, int32_t i) {
     return piece_of(cat, c.after_piece, i, AFTER_EVENT_LEN, [&](int32_t e, char* at) {
-        const IoItem block[] = {io(cat.tim[e].c, TEXT_LEN), io(cat.lat[e]), io(cat.lon[e]),
-                                io(cat.dep[e]),             io(cat.mag[e]), io(cat.dat[e])};
+        const IoItem block[] = {
+            io(cat.tim[e].c, TEXT_LEN), io(cat.lat[e]), io(cat.lon[e]), io(cat.dep[e]), io(cat.mag[e]), io(cat.dat[e])};
         format_template(piece_template(A_EVENT), block, 6, at);
     });
 }
 
 }  // namespace
 
-void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t count, int32_t a,
-                 int32_t b, float d, float dt, char* line) {
+void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t count, int32_t a, int32_t b, float d,
+                 float dt, char* line) {
     const int32_t at_a = pair_piece(cat, c, a);
     const int32_t at_b = pair_piece(cat, c, b);  // may move the pool: take pointers after both
     const char* pa = c.pair_piece.text.data() + at_a;
@@ -112,8 +124,7 @@ void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t
     std::memcpy(at + 19, cat.nam[a].c, 30);
 }
 
-void format_aftershock(const EventCatalog& cat, SearchCache& c, int32_t number, int32_t i, int32_t best,
-                       char* line) {
+void format_aftershock(const EventCatalog& cat, SearchCache& c, int32_t number, int32_t i, int32_t best, char* line) {
     const int32_t at_i = aftershock_piece(cat, c, i);
     const int32_t at_best = aftershock_piece(cat, c, best);  // may move the pool
     const IoItem head[] = {io(number)};
@@ -128,11 +139,20 @@ void format_aftershock(const EventCatalog& cat, SearchCache& c, int32_t number, 
 
 void write_aftershock(const EventCatalog& cat, int32_t number, int32_t i, int32_t best) {
     const IoItem values[] = {
-        io(number),        io(cat.tim[i].c, TEXT_LEN), io(cat.lat[i]),
-        io(cat.lon[i]),    io(cat.dep[i]),             io(cat.mag[i]),
-        io(cat.dat[i]),    io(cat.nam[i].c, TEXT_LEN), io(cat.tim[best].c, TEXT_LEN),
-        io(cat.lat[best]), io(cat.lon[best]),          io(cat.dep[best]),
-        io(cat.mag[best]), io(cat.dat[best]),
+        io(number),
+        io(cat.tim[i].c, TEXT_LEN),
+        io(cat.lat[i]),
+        io(cat.lon[i]),
+        io(cat.dep[i]),
+        io(cat.mag[i]),
+        io(cat.dat[i]),
+        io(cat.nam[i].c, TEXT_LEN),
+        io(cat.tim[best].c, TEXT_LEN),
+        io(cat.lat[best]),
+        io(cat.lon[best]),
+        io(cat.dep[best]),
+        io(cat.mag[best]),
+        io(cat.dat[best]),
     };
     write_template(AFTERSHOCK_STREAM, aftershock_template(), values, 14);
 }
@@ -235,15 +255,13 @@ int32_t aftershock_parent(const EventCatalog& cat, RunState& st, int32_t i) {
     prepare(cat, st);
     int32_t& memo = st.cache.parent[i];
     if (memo == UNKNOWN) {
-        memo = st.cache.index.time_sorted ? parent_sorted(cat, st.cache.index, i)
-                                          : parent_walk(cat, st.cache.index, i);
+        memo = st.cache.index.time_sorted ? parent_sorted(cat, st.cache.index, i) : parent_walk(cat, st.cache.index, i);
     }
     return memo;
 }
 int32_t ie1_count(const E1Table& t, int32_t g) {
     if (g < 1 || g >= static_cast<int32_t>(t.first.size())) return 0;
-    int32_t end = g + 1 < static_cast<int32_t>(t.first.size()) ? t.first[g + 1]
-                                                             : static_cast<int32_t>(t.slot.size());
+    int32_t end = g + 1 < static_cast<int32_t>(t.first.size()) ? t.first[g + 1] : static_cast<int32_t>(t.slot.size());
     return end - t.first[g];
 }
 
@@ -252,8 +270,8 @@ int32_t ie1(const E1Table& t, int32_t g, int32_t k) { return t.slot[t.first[g] +
 bool screen_e2(const EventCatalog& cat, const RunParameters& p, RunState& st, int32_t i) {
     const float mag = cat.mag[i];
     if (!(mag >= p.e2_min_mag)) return false;
-    const bool complete = (mag < MAG_SPLIT && cat.dat[i] >= START_BELOW_SPLIT) ||
-                          (mag >= MAG_SPLIT && cat.dat[i] >= START_FROM_SPLIT);
+    const bool complete =
+        (mag < MAG_SPLIT && cat.dat[i] >= START_BELOW_SPLIT) || (mag >= MAG_SPLIT && cat.dat[i] >= START_FROM_SPLIT);
     if (!complete) return false;
 
     const int32_t best = aftershock_parent(cat, st, i);
@@ -287,9 +305,8 @@ void collect_e1(const EventCatalog& cat, const RunParameters& p, RunState& st, i
         if (i > 1) {
             const float dt = static_cast<float>(t - cat.dat[i - 1]);
             if (dt <= p.time_window && dt >= MIN_SEPARATION_DAYS) {
-                const int32_t lo = first_failing(1, i - 1, [&](int32_t m) {
-                    return !(static_cast<float>(t - cat.dat[m]) <= p.time_window);
-                });
+                const int32_t lo = first_failing(
+                    1, i - 1, [&](int32_t m) { return !(static_cast<float>(t - cat.dat[m]) <= p.time_window); });
                 near_events(x, i, p.dist_range, lo, i - 1, [&](int32_t m) {
                     candidate(m);
                     return true;

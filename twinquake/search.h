@@ -38,21 +38,21 @@ struct E1Table {
 
 // Text laid out once per event and copied into every record that shows it.
 struct PieceCache {
-    std::vector<int32_t> at;       // offset of event i's piece in `text`, -1 when not laid out
-    std::vector<char> text;        // the laid-out pieces, event after event
+    std::vector<int32_t> at;  // offset of event i's piece in `text`, -1 when not laid out
+    std::vector<char> text;   // the laid-out pieces, event after event
 };
 
 // What the search computes once per catalog and reuses.
 struct SearchCache {
-    EventIndex index;              // prepared points, radii, magnitude tree, grid
-    std::vector<int32_t> parent;   // aftershock test of each event: its parent, itself, or -1 unknown
+    EventIndex index;             // prepared points, radii, magnitude tree, grid
+    std::vector<int32_t> parent;  // aftershock test of each event: its parent, itself, or -1 unknown
     struct Found {
-        int32_t m;                 // catalog index of an E1 candidate
-        float d;                   // its distance from the E2, km
+        int32_t m;  // catalog index of an E1 candidate
+        float d;    // its distance from the E2, km
     };
-    std::vector<Found> found;      // E1 candidates of the current E2
-    PieceCache pair_piece;         // pair records: event block (tim, lon, lat, dep, mag) and day
-    PieceCache after_piece;        // aftershock records: event block (tim, lat, lon, dep, mag, dat)
+    std::vector<Found> found;  // E1 candidates of the current E2
+    PieceCache pair_piece;     // pair records: event block (tim, lon, lat, dep, mag) and day
+    PieceCache after_piece;    // aftershock records: event block (tim, lat, lon, dep, mag, dat)
 };
 
 constexpr int32_t PAIR_LINE_LEN = 189;  // columns of a pair record
@@ -61,13 +61,12 @@ constexpr int32_t AFTERSHOCK_LINE_LEN = 167;  // columns of an aftershock record
 
 // An aftershock record laid out from cached per-event pieces; the same
 // characters as AFTERSHOCK_TEMPLATE gives for the same values.
-void format_aftershock(const EventCatalog& cat, SearchCache& c, int32_t number, int32_t i, int32_t best,
-                       char* line);
+void format_aftershock(const EventCatalog& cat, SearchCache& c, int32_t number, int32_t i, int32_t best, char* line);
 
 // A pair record laid out from cached per-event pieces; the same characters
 // as PAIR_TEMPLATE gives for the same values.
-void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t count, int32_t a,
-                 int32_t b, float d, float dt, char* line);
+void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t count, int32_t a, int32_t b, float d,
+                 float dt, char* line);
 
 struct RunState {
     int32_t group_count = 0;       // groups opened so far; goes on counting in the E1-pair report
@@ -82,8 +81,8 @@ int32_t ie1(const E1Table& t, int32_t g, int32_t k);
 
 // One pair record (pair file, its echo, E1-pair file): E2 or later E1 `a`,
 // E1 or earlier E1 `b`, their distance d (km) and time difference dt (days).
-void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a,
-                int32_t b, float d, float dt);
+void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a, int32_t b, float d,
+                float dt);
 // One aftershock record: event i and the larger event `best` it belongs to.
 void write_aftershock(const EventCatalog& cat, int32_t number, int32_t i, int32_t best);
 // Opens the next group of the E1 table.

@@ -32,9 +32,28 @@ namespace {
 constexpr int64_t I32_MIN = std::numeric_limits<int32_t>::min();
 constexpr int64_t I32_MAX = std::numeric_limits<int32_t>::max();
 
-const int64_t YEARS[] = {0, 1, -1, 1582, 1583, 1700, 1858, 1970, 2000, 11487, -4713, -4712,
-                         5000000, -5000000, 5770000, -5770000, 5880000, -5880000, 2147483647 / 12,
-                         -2147483647 / 12, I32_MAX, I32_MIN};
+const int64_t YEARS[] = {0,
+                         1,
+                         -1,
+                         1582,
+                         1583,
+                         1700,
+                         1858,
+                         1970,
+                         2000,
+                         11487,
+                         -4713,
+                         -4712,
+                         5000000,
+                         -5000000,
+                         5770000,
+                         -5770000,
+                         5880000,
+                         -5880000,
+                         2147483647 / 12,
+                         -2147483647 / 12,
+                         I32_MAX,
+                         I32_MIN};
 const int64_t MONTHS[] = {1, 2, 3, 10, 12, 0, 13, -1, I32_MAX, I32_MIN, I32_MAX / 31, I32_MIN / 31};
 const int64_t DAYS[] = {1, 4, 5, 14, 15, 28, 29, 30, 31, 0, 32, -1, I32_MAX, I32_MIN};
 
@@ -125,7 +144,9 @@ void check_date(int32_t month, int32_t day, int32_t year, bool through_run) {
     const Wide w = wide(month, day, year);
     check(v.year_zero == (year == 0), "year zero flagged exactly for year 0", date);
     check(v.fits == w.fits, "fits exactly when every step stays in 32 bits", date);
-    if (v.fits) check(v.jdn == w.jdn, "day number as the steps give it", date + ": " + std::to_string(v.jdn) + " vs " + std::to_string(w.jdn));
+    if (v.fits)
+        check(v.jdn == w.jdn, "day number as the steps give it",
+              date + ": " + std::to_string(v.jdn) + " vs " + std::to_string(w.jdn));
     if (month >= 1 && month <= 12 && day >= 1 && day <= 31 && year >= -5000000 && year <= 5000000) {
         check(v.fits, "a calendar-like date within 5,000,000 years fits", date);
     }

@@ -26,20 +26,20 @@
 
 namespace {
 
-constexpr int32_t IN_STREAM = 30;       // the stream the statements read
+constexpr int32_t IN_STREAM = 30;         // the stream the statements read
 constexpr size_t READER_CHUNK = 1 << 18;  // bytes the reader asks of the system at a time (text_io.cpp)
 constexpr int32_t MAX_ITEMS = 8;
 constexpr int32_t MAX_STATEMENTS = 8;
 
 struct Statement {
-    int32_t count;                 // items per statement
-    ItemKind kind[MAX_ITEMS];      // kind of each item
-    int32_t len[MAX_ITEMS];        // text length of each text item
-    int32_t statements;            // statements read in a row
-    bool pad;                      // compare with the input shifted across the chunk boundary
-    size_t pad_chunks;             // 1 or 2 chunks: length of the leading line
-    size_t pad_short;              // bytes short of the chunk boundary
-    bool crlf;                     // compare with carriage returns before the line feeds
+    int32_t count;             // items per statement
+    ItemKind kind[MAX_ITEMS];  // kind of each item
+    int32_t len[MAX_ITEMS];    // text length of each text item
+    int32_t statements;        // statements read in a row
+    bool pad;                  // compare with the input shifted across the chunk boundary
+    size_t pad_chunks;         // 1 or 2 chunks: length of the leading line
+    size_t pad_short;          // bytes short of the chunk boundary
+    bool crlf;                 // compare with carriage returns before the line feeds
 };
 
 // What a run left behind: the items' bytes after every statement, and the

@@ -35,19 +35,18 @@ constexpr float INF_F = std::numeric_limits<float>::infinity();
 constexpr double NAN_D = std::numeric_limits<double>::quiet_NaN();
 constexpr double INF_D = std::numeric_limits<double>::infinity();
 
-const float DISTANCES[] = {0.0f, 1.0f, 7.0f, 20.0f, 50.0f, 100.0f, 150.0f, 300.0f, 1000.0f,
-                           2979.9f, 2980.0f, 3000.0f, 5000.0f, 20015.0f, 1e30f, -1.0f, NAN_F, INF_F};
-const float WINDOWS[] = {0.0f, 5.8e-5f, 1e-4f, 0.5f, 1.0f, 10.0f, 29.99f, 30.0f, 365.0f, 1e6f,
-                         -1.0f, NAN_F, INF_F};
-const float MAGS[] = {0.0f, 3.0f, 4.0f, 5.0f, 5.5f, 6.0f, 6.5f, 6.9499998f, 6.95f, 7.0f, 7.2f, 7.25f,
-                      7.3f, 8.0f, 9.5f, 12.0f, 1e30f, -1.0f, -INF_F, NAN_F, INF_F};
-const float LATS[] = {0.0f, 0.004f, 0.5f, 1.0f, 35.0f, 35.01f, 35.5f, 36.0f, -35.0f, 88.9f, 89.0f,
-                      89.5f, 90.0f, -90.0f, 90.0001f, -91.0f, NAN_F, INF_F};
-const float LONS[] = {0.0f, 0.004f, 1.0f, 140.0f, 140.2f, 179.9f, 180.0f, -180.0f, 359.5f, 360.0f,
-                      360.5f, -360.0f, 720.0f, NAN_F, INF_F, -1e30f};
+const float DISTANCES[] = {0.0f,    1.0f,    7.0f,    20.0f,   50.0f,    100.0f, 150.0f, 300.0f, 1000.0f,
+                           2979.9f, 2980.0f, 3000.0f, 5000.0f, 20015.0f, 1e30f,  -1.0f,  NAN_F,  INF_F};
+const float WINDOWS[] = {0.0f, 5.8e-5f, 1e-4f, 0.5f, 1.0f, 10.0f, 29.99f, 30.0f, 365.0f, 1e6f, -1.0f, NAN_F, INF_F};
+const float MAGS[] = {0.0f,  3.0f, 4.0f, 5.0f, 5.5f,  6.0f,  6.5f,  6.9499998f, 6.95f, 7.0f, 7.2f,
+                      7.25f, 7.3f, 8.0f, 9.5f, 12.0f, 1e30f, -1.0f, -INF_F,     NAN_F, INF_F};
+const float LATS[] = {0.0f,  0.004f, 0.5f,  1.0f,  35.0f,  35.01f,   35.5f,  36.0f, -35.0f,
+                      88.9f, 89.0f,  89.5f, 90.0f, -90.0f, 90.0001f, -91.0f, NAN_F, INF_F};
+const float LONS[] = {0.0f,   0.004f, 1.0f,   140.0f,  140.2f, 179.9f, 180.0f, -180.0f,
+                      359.5f, 360.0f, 360.5f, -360.0f, 720.0f, NAN_F,  INF_F,  -1e30f};
 const float DEPTHS[] = {0.0f, 10.0f, 10.5f, 33.0f, 700.0f, -5.0f, NAN_F, INF_F, 1e30f};
-const double STEPS[] = {0.0, 1e-6, 5.7e-5, 5.8e-5, 6e-5, 0.01, 0.5, 1.0, 5.0, 10.0, 29.999999, 30.0,
-                        30.000001, 100.0, 1000.0};
+const double STEPS[] = {0.0, 1e-6, 5.7e-5,    5.8e-5, 6e-5,      0.01,  0.5,   1.0,
+                        5.0, 10.0, 29.999999, 30.0,   30.000001, 100.0, 1000.0};
 const double DAYS[] = {7303.9, 7304.0, 23740.9999, 23741.0, 30000.0, 0.0, -1.0, NAN_D, INF_D, -INF_D, 1e300};
 
 // A value from the list, or raw bits when the selector byte is high.
@@ -172,7 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           "fast:\n" + fast.e1pairs + "reference:\n" + ref.e1pairs);
     check(fast.group_count == ref.group_count && fast.aftershock_count == ref.aftershock_count,
           "counters as the reference search leaves them");
-    check(fast.ie1.first == ref.ie1.first && fast.ie1.slot == ref.ie1.slot, "E1 table as the reference search fills it");
+    check(fast.ie1.first == ref.ie1.first && fast.ie1.slot == ref.ie1.slot,
+          "E1 table as the reference search fills it");
     check_lines(fast.pairs, 189, "pair record length");
     check_lines(fast.e1pairs, 189, "E1-pair record length");
     check_lines(fast.aftershocks, 167, "aftershock record length");

@@ -37,9 +37,8 @@ namespace {
 constexpr int32_t NULL_STREAM = 40;  // connected to /dev/null
 
 const std::string_view FIXED_TEMPLATES[] = {
-    AFTERSHOCK_TEMPLATE, PAIR_TEMPLATE, SELECTION_TEMPLATE,
-    "(A24,2f8.3,2f7.1)", "(f8.1,f11.6)", "(f16.8)", "(i4,i4)",
-    "(f1.0,F2.1,f3.2,i1,A1)",
+    AFTERSHOCK_TEMPLATE, PAIR_TEMPLATE, SELECTION_TEMPLATE, "(A24,2f8.3,2f7.1)",
+    "(f8.1,f11.6)",      "(f16.8)",     "(i4,i4)",          "(f1.0,F2.1,f3.2,i1,A1)",
 };
 
 // A template text built from the input, with the entries it must parse to.
@@ -90,7 +89,8 @@ Built build_template(Bytes& in) {
             piece += lower ? static_cast<char>(desc - 'A' + 'a') : desc;
             piece += ((what & 0x80) ? "0" : "") + std::to_string(w);
             if (desc == 'F') piece += "." + std::to_string(d);
-            for (int32_t c = 0; c < r; ++c) b.entries.push_back({desc, static_cast<int16_t>(w), static_cast<int16_t>(d), 0});
+            for (int32_t c = 0; c < r; ++c)
+                b.entries.push_back({desc, static_cast<int16_t>(w), static_cast<int16_t>(d), 0});
             b.length += r * w;
         }
         if (b.text.size() > 1) b.text += ",";
@@ -114,7 +114,8 @@ void check_parsed(const Built& b, const RecordTemplate& t) {
     for (int32_t k = 0; k < t.entry_count; ++k) {
         const TemplateEntry& got = t.entries[k];
         const TemplateEntry& want = b.entries[static_cast<size_t>(k)];
-        check(got.desc == want.desc && got.w == want.w && got.d == want.d, "entry", where + " entry " + std::to_string(k));
+        check(got.desc == want.desc && got.w == want.w && got.d == want.d, "entry",
+              where + " entry " + std::to_string(k));
         if (got.desc == 'L') {
             check(std::string_view(t.literals + got.lit_at, static_cast<size_t>(got.w)) == b.literals[lit++],
                   "literal text", where);
@@ -150,9 +151,7 @@ T pick_real(Bytes& in, int32_t d) {
         v = static_cast<T>(std::pow(10.0, k) - 0.5 * std::pow(10.0, -(d % 20)));
         break;
     }
-    case 9:
-        v = static_cast<T>(static_cast<double>(take_bits<int64_t>(in)) / std::pow(10.0, take_byte(in) % 24));
-        break;
+    case 9: v = static_cast<T>(static_cast<double>(take_bits<int64_t>(in)) / std::pow(10.0, take_byte(in) % 24)); break;
     case 10: v = std::ldexp(static_cast<T>(1), static_cast<int>(take_byte(in) % 200) - 100); break;
     default: v = static_cast<T>(take_bits<int32_t>(in) % 1000000) / static_cast<T>(1000); break;
     }
@@ -219,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One value per value field, each in its own heap block.
     std::vector<std::unique_ptr<char[]>> blocks;
     std::vector<IoItem> values;
-    std::string want;  // the line the field rules give
+    std::string want;                               // the line the field rules give
     std::vector<std::pair<int32_t, int32_t>> ties;  // columns [from, to) whose value is a tie
     for (int32_t k = 0; k < t.entry_count; ++k) {
         const TemplateEntry& e = t.entries[k];

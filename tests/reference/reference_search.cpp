@@ -14,8 +14,7 @@ float distance(const EventCatalog& cat, int32_t a, int32_t b) {
 
 // Step 4 of the E1 search: is m an aftershock of a larger event within 30 days?
 bool is_aftershock(const EventCatalog& cat, int32_t m) {
-    for (int32_t j = m - 1; j >= 1 && cat.dat[m] - cat.dat[j] <= static_cast<double>(LOOKBACK_DAYS);
-         --j) {
+    for (int32_t j = m - 1; j >= 1 && cat.dat[m] - cat.dat[j] <= static_cast<double>(LOOKBACK_DAYS); --j) {
         if (rupture_radius(cat.mag[j]) >= distance(cat, m, j) && cat.mag[j] > cat.mag[m]) return true;
     }
     return false;
@@ -33,8 +32,7 @@ bool screen_e2(const EventCatalog& cat, const RunParameters& p, RunState& st, in
     }
     // 3. look-back
     int32_t best = i;
-    for (int32_t j = i - 1; j >= 1 && cat.dat[i] - cat.dat[j] <= static_cast<double>(LOOKBACK_DAYS);
-         --j) {
+    for (int32_t j = i - 1; j >= 1 && cat.dat[i] - cat.dat[j] <= static_cast<double>(LOOKBACK_DAYS); --j) {
         const float d = distance(cat, i, j);
         const float r = rupture_radius(cat.mag[j]);
         if (cat.mag[j] > cat.mag[best] && r >= d) best = j;
@@ -46,8 +44,7 @@ bool screen_e2(const EventCatalog& cat, const RunParameters& p, RunState& st, in
         return false;
     }
     // 5. look-ahead
-    for (int32_t j = i + 1; j <= cat.n && cat.dat[j] - cat.dat[i] <= static_cast<double>(p.time_window);
-         ++j) {
+    for (int32_t j = i + 1; j <= cat.n && cat.dat[j] - cat.dat[i] <= static_cast<double>(p.time_window); ++j) {
         if (p.dist_range >= distance(cat, i, j) && cat.mag[j] >= cat.mag[i]) return false;
     }
     // 6. accepted

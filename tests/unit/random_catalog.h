@@ -62,9 +62,9 @@ void shuffle(Rng& r, T* first, int64_t count) {
 enum Field { LAT, LON, DEP, MAG, DAT, FIELDS };
 
 struct GenEvent {
-    double v[FIELDS];           // lat, lon (degrees), dep (km), mag, dat (days)
-    std::string text[FIELDS];   // written instead of v[k] when not empty ("NaN", "6.9499998")
-    int32_t id;                 // order of creation; part of the label
+    double v[FIELDS];          // lat, lon (degrees), dep (km), mag, dat (days)
+    std::string text[FIELDS];  // written instead of v[k] when not empty ("NaN", "6.9499998")
+    int32_t id;                // order of creation; part of the label
 };
 
 // How a catalog writes its numbers and texts.
@@ -84,8 +84,7 @@ struct GenCatalog {
     double window_days = 0.0;  // time window the catalog is built around, days (0: none)
 };
 
-inline GenEvent make_event(GenCatalog& c, double lat, double lon, double dep, double mag,
-                           double dat) {
+inline GenEvent make_event(GenCatalog& c, double lat, double lon, double dep, double mag, double dat) {
     GenEvent e{{lat, lon, dep, mag, dat}, {}, static_cast<int32_t>(c.ev.size()) + 1};
     return e;
 }
@@ -121,11 +120,11 @@ inline double radius_km(double mag) { return rupture_radius(static_cast<float>(m
 
 // Where and when a catalog's events happen.
 struct Region {
-    double lat, lon;      // centre, degrees
-    double spread;        // half-width of the box, degrees
-    double dep, dep_sd;   // typical depth and its spread, km
-    double t0, span;      // first day and length, days
-    double mmin;          // smallest magnitude of the background
+    double lat, lon;     // centre, degrees
+    double spread;       // half-width of the box, degrees
+    double dep, dep_sd;  // typical depth and its spread, km
+    double t0, span;     // first day and length, days
+    double mmin;         // smallest magnitude of the background
 };
 
 inline Region random_region(Rng& r) {
@@ -154,8 +153,8 @@ inline double omori_delay(Rng& r, double c, double p, double longest) {
 
 // A mainshock with `count` aftershocks around it, smaller as a rule, a few
 // foreshocks before it.
-inline void add_sequence(Rng& r, GenCatalog& c, const Region& g, double lat, double lon,
-                         double dep, double mag, double t, int count) {
+inline void add_sequence(Rng& r, GenCatalog& c, const Region& g, double lat, double lon, double dep, double mag,
+                         double t, int count) {
     add(c, lat, lon, dep, mag, t);
     double cdays = log_uniform(r, 0.001, 0.2);
     double p = uniform(r, 1.05, 1.5);
@@ -167,7 +166,7 @@ inline void add_sequence(Rng& r, GenCatalog& c, const Region& g, double lat, dou
         double m = gr_mag(r, g.mmin, uniform(r, 0.8, 1.3));
         for (int tries = 0; m >= mag && tries < 4; ++tries) m = gr_mag(r, g.mmin, 1.0);
         double when = chance(r, 0.04) ? t - log_uniform(r, 0.001, 20.0)  // foreshock
-                                       : t + omori_delay(r, cdays, p, longest);
+                                      : t + omori_delay(r, cdays, p, longest);
         add(c, la, lo, depth(r, dep, 10.0), m, when);
     }
 }
@@ -294,18 +293,20 @@ inline void make_wild(Rng& r, GenEvent& e, const GenEvent& other) {
     switch (f) {
     case LAT:
         switch (kind % 4) {
-        case 0: e.v[LAT] = 180.0 - e.v[LAT]; e.v[LON] += 180.0; break;  // the same point
-        case 1: e.v[LAT] = -180.0 - e.v[LAT]; e.v[LON] -= 180.0; break;  // the same point
-        case 2: e.v[LAT] += pick(r, {360.0, -360.0, 720.0}); break;    // the same point again
+        case 0:
+            e.v[LAT] = 180.0 - e.v[LAT];
+            e.v[LON] += 180.0;
+            break;  // the same point
+        case 1:
+            e.v[LAT] = -180.0 - e.v[LAT];
+            e.v[LON] -= 180.0;
+            break;                                                   // the same point
+        case 2: e.v[LAT] += pick(r, {360.0, -360.0, 720.0}); break;  // the same point again
         default: e.v[LAT] = pick(r, {90.0, -90.0, 95.5, -100.0, 400.0}); break;
         }
         break;
-    case LON:
-        e.v[LON] += pick(r, {360.0, -360.0, -540.0, 540.0, 720.0, 1e6});
-        break;
-    case DEP:
-        e.v[DEP] = pick(r, {-5.0, -700.0, 6371.0, 12742.0, 1e6, 0.0});
-        break;
+    case LON: e.v[LON] += pick(r, {360.0, -360.0, -540.0, 540.0, 720.0, 1e6}); break;
+    case DEP: e.v[DEP] = pick(r, {-5.0, -700.0, 6371.0, 12742.0, 1e6, 0.0}); break;
     case MAG:
         e.v[MAG] = pick(r, {-1.0, -3.5, -1e10, 0.0, 9.5, 12.5, 20.0, other.v[MAG]});
         if (kind == 9) e.text[MAG] = pick(r, {"6.95", "6.9499998", "6.949999", "6.9500001"});
@@ -328,8 +329,14 @@ inline void make_wild(Rng& r, GenEvent& e, const GenEvent& other) {
 inline void alias(Rng& r, GenEvent& e) {
     switch (between(r, 0, 3)) {
     case 0: e.v[LON] += pick(r, {360.0, -360.0, 720.0, -720.0}); break;
-    case 1: e.v[LAT] = 180.0 - e.v[LAT]; e.v[LON] += pick(r, {180.0, -180.0}); break;
-    case 2: e.v[LAT] = -180.0 - e.v[LAT]; e.v[LON] += pick(r, {180.0, -180.0}); break;
+    case 1:
+        e.v[LAT] = 180.0 - e.v[LAT];
+        e.v[LON] += pick(r, {180.0, -180.0});
+        break;
+    case 2:
+        e.v[LAT] = -180.0 - e.v[LAT];
+        e.v[LON] += pick(r, {180.0, -180.0});
+        break;
     default: e.v[LAT] += pick(r, {360.0, -360.0}); break;
     }
 }
@@ -427,7 +434,7 @@ inline GenCatalog tiny_distances(Rng& r, int n) {
         double step = pick(r, {0.0, 0.0, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 0.01, 0.03, 0.1});
         lat += step * uniform(r, -1.0, 1.0);
         if (chance(r, 0.7)) lon += step * uniform(r, -1.0, 1.0);  // else due north or south
-        if (chance(r, 0.15)) lon += pick(r, {360.0, -360.0});  // the same meridian written otherwise
+        if (chance(r, 0.15)) lon += pick(r, {360.0, -360.0});     // the same meridian written otherwise
         if (std::fabs(lon) == 180.0 && chance(r, 0.5)) lon = -lon;
         double dep = s.dep + pick(r, {0.0, 0.0, 0.0, 0.1, 1.0, 5.0, uniform(r, 0.0, 30.0)});
         add(c, lat, lon, dep, gr_mag(r, mmin, 1.0), t);
@@ -521,8 +528,9 @@ inline GenCatalog time_edges(Rng& r, int n) {
         offset(r, lat, lon, reach);
         double dep = uniform(r, 0.0, 40.0);
         GenEvent e = make_event(c, lat, lon, dep, pick(r, {3.0, 4.0, 4.5, 5.0, 5.5, 6.0, 6.5, 6.9, 7.0, 7.5}), t);
-        if (chance(r, 0.15)) e.text[MAG] = pick(r, {"6.95", "6.950", "6.9499998", "6.9499999", "6.949999", "6.95000001",
-                                                   "6.9500005", "695e-2", "0.695D1"});
+        if (chance(r, 0.15))
+            e.text[MAG] = pick(r, {"6.95", "6.950", "6.9499998", "6.9499999", "6.949999", "6.95000001", "6.9500005",
+                                   "695e-2", "0.695D1"});
         // An earlier event exactly 30 days, or a 32-bit 5.8e-5 days, before this one.
         if (chance(r, 0.05) && !c.ev.empty()) {
             const GenEvent& back = c.ev[between(r, 0, static_cast<int64_t>(c.ev.size()) - 1)];
@@ -561,7 +569,9 @@ inline GenCatalog rings(Rng& r, int n) {
     c.range_km *= pick(r, {1.0, uniform(r, 0.9, 1.1)});
     c.window_days = pick(r, {5.0, 10.0, 30.0});
     double t = uniform(r, 23741.0, 44000.0);
-    auto near_ring = [&](double km) { return km * (1.0 + pick(r, {0.0, 1e-6, -1e-6, 1e-5, -1e-5, 1e-4, -1e-4, 1e-3, -1e-3})); };
+    auto near_ring = [&](double km) {
+        return km * (1.0 + pick(r, {0.0, 1e-6, -1e-6, 1e-5, -1e-5, 1e-4, -1e-4, 1e-3, -1e-3}));
+    };
     while (static_cast<int>(c.ev.size()) < n) {
         double lat = pick(r, {uniform(r, -70.0, 70.0), uniform(r, 80.0, 89.9), uniform(r, -89.9, -80.0),
                               uniform(r, 88.5, 89.99), 0.0});
@@ -682,8 +692,10 @@ inline std::string number_text(Rng& r, double v, int decimals, const Style& s, b
     default:
         std::snprintf(buf, sizeof buf, "%.*f", decimals + 3, v);
         t = buf;
-        if (t.rfind("0.", 0) == 0) t.erase(0, 1);         // ".5"
-        else if (t.rfind("-0.", 0) == 0) t.erase(1, 1);  // "-.5"
+        if (t.rfind("0.", 0) == 0)
+            t.erase(0, 1);  // ".5"
+        else if (t.rfind("-0.", 0) == 0)
+            t.erase(1, 1);  // "-.5"
         return t;
     }
 }
@@ -692,7 +704,7 @@ inline std::string tim_text(Rng& r, const GenEvent& e, const Style& s) {
     std::string t = time_text(e.v[DAT], e.id);
     if (t.size() < 20 || !chance(r, s.odd_text)) return t;
     switch (between(r, 0, 4)) {
-    case 0: t[10] = ' '; return "'" + t + "'";                         // quoted, with a blank
+    case 0: t[10] = ' '; return "'" + t + "'";                          // quoted, with a blank
     case 1: return "\"" + t.substr(0, 10) + " " + t.substr(11) + "\"";  // the other quote
     case 2: return t + "+09:00_local_time_of_the_agency";               // beyond 24 and 50 characters
     case 3: return "''";                                                // empty

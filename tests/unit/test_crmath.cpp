@@ -15,12 +15,12 @@
 // So if the build silently falls back to the platform libm, these rows fail.
 #include <gtest/gtest.h>
 
+#include <math.h>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <math.h>
 
 namespace {
 
@@ -39,8 +39,7 @@ FnSinCos volatile call_sincosf = sincosf;
 
 std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
 
-std::string show(float f)
-{
+std::string show(float f) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%a (%08x)", static_cast<double>(f), bits(f));
     return buf;
@@ -54,15 +53,15 @@ struct UnaryCase {
 
 // sinf of latitudes in radians (lat * DEG_TO_RAD on the 0.01 degree grid).
 const UnaryCase SINF_CASES[] = {
-    {0x1.b414bap-4f, 0x1.b341f2p-4f, 0x1.b341f4p-4f},    // lat 6.10
-    {0x1.d051aap-3f, 0x1.cc59f8p-3f, 0x1.cc59fap-3f},    // lat 12.99
-    {0x1.4f1a6cp-2f, 0x1.49276cp-2f, 0x1.49276ep-2f},    // lat 18.75
-    {0x1.ec8e9ap-2f, 0x1.d9c81p-2f, 0x1.d9c80ep-2f},     // lat 27.56
-    {0x1.1689acp-1f, 0x1.09002p-1f, 0x1.09001ep-1f},     // lat 31.17
-    {0x1.72ab38p-1f, 0x1.5320a8p-1f, 0x1.5320aap-1f},    // lat 41.48
-    {-0x1.1740bp+0f, -0x1.c6264ap-1f, -0x1.c62648p-1f},  // lat -62.50
-    {-0x1.664ad8p+0f, -0x1.f8837cp-1f, -0x1.f8837ep-1f}, // lat -80.19
-    {-0x1.dc905ap-7f, -0x1.dc8c0cp-7f, -0x1.dc8c0ep-7f}, // a small angle
+    {0x1.b414bap-4f, 0x1.b341f2p-4f, 0x1.b341f4p-4f},     // lat 6.10
+    {0x1.d051aap-3f, 0x1.cc59f8p-3f, 0x1.cc59fap-3f},     // lat 12.99
+    {0x1.4f1a6cp-2f, 0x1.49276cp-2f, 0x1.49276ep-2f},     // lat 18.75
+    {0x1.ec8e9ap-2f, 0x1.d9c81p-2f, 0x1.d9c80ep-2f},      // lat 27.56
+    {0x1.1689acp-1f, 0x1.09002p-1f, 0x1.09001ep-1f},      // lat 31.17
+    {0x1.72ab38p-1f, 0x1.5320a8p-1f, 0x1.5320aap-1f},     // lat 41.48
+    {-0x1.1740bp+0f, -0x1.c6264ap-1f, -0x1.c62648p-1f},   // lat -62.50
+    {-0x1.664ad8p+0f, -0x1.f8837cp-1f, -0x1.f8837ep-1f},  // lat -80.19
+    {-0x1.dc905ap-7f, -0x1.dc8c0cp-7f, -0x1.dc8c0ep-7f},  // a small angle
 };
 
 // cosf of latitudes and of longitude differences in radians.
@@ -80,14 +79,10 @@ const UnaryCase COSF_CASES[] = {
 
 // acosf, the epicentral angle; arguments near 1 are distances of a few hundred km.
 const UnaryCase ACOSF_CASES[] = {
-    {0x1.ffb192p-1f, 0x1.1b686ap-5f, 0x1.1b6868p-5f},
-    {0x1.ffcac6p-1f, 0x1.d2f00ap-6f, 0x1.d2f008p-6f},
-    {0x1.b1e86cp-1f, 0x1.1e81b6p-1f, 0x1.1e81b4p-1f},
-    {0x1.40548p-2f, 0x1.40ac92p+0f, 0x1.40ac94p+0f},
-    {-0x1.fce2ap-3f, 0x1.d26872p+0f, 0x1.d2687p+0f},
-    {-0x1.0093a4p-1f, 0x1.0c3fc6p+1f, 0x1.0c3fc8p+1f},
-    {-0x1.614eaap-1f, 0x1.2a8abep+1f, 0x1.2a8abcp+1f},
-    {-0x1.f19f98p-1f, 0x1.73b822p+1f, 0x1.73b82p+1f},
+    {0x1.ffb192p-1f, 0x1.1b686ap-5f, 0x1.1b6868p-5f},  {0x1.ffcac6p-1f, 0x1.d2f00ap-6f, 0x1.d2f008p-6f},
+    {0x1.b1e86cp-1f, 0x1.1e81b6p-1f, 0x1.1e81b4p-1f},  {0x1.40548p-2f, 0x1.40ac92p+0f, 0x1.40ac94p+0f},
+    {-0x1.fce2ap-3f, 0x1.d26872p+0f, 0x1.d2687p+0f},   {-0x1.0093a4p-1f, 0x1.0c3fc6p+1f, 0x1.0c3fc8p+1f},
+    {-0x1.614eaap-1f, 0x1.2a8abep+1f, 0x1.2a8abcp+1f}, {-0x1.f19f98p-1f, 0x1.73b822p+1f, 0x1.73b82p+1f},
 };
 
 struct PowCase {
@@ -109,22 +104,21 @@ const PowCase POWF_CASES[] = {
     {0x1.e3f974p+2f, 0x1.6c6844p+3f, 0x1.2dfd28p+33f, 0x1.2dfd2ap+33f},
 };
 
-void expect_result(const char* fn, float x, float got, float want, float glibc)
-{
-    EXPECT_EQ(bits(got), bits(want))
-        << fn << "(" << show(x) << ") = " << show(got) << ", correctly rounded " << show(want)
-        << (bits(got) == bits(glibc) ? ": that is glibc's result, the platform libm was linked" : "");
+void expect_result(const char* fn, float x, float got, float want, float glibc) {
+    EXPECT_EQ(bits(got), bits(want)) << fn << "(" << show(x) << ") = " << show(got) << ", correctly rounded "
+                                     << show(want)
+                                     << (bits(got) == bits(glibc)
+                                             ? ": that is glibc's result, the platform libm was linked"
+                                             : "");
 }
 
-TEST(CrMath, SinfIsCorrectlyRoundedWhereGlibcIsNot)
-{
+TEST(CrMath, SinfIsCorrectlyRoundedWhereGlibcIsNot) {
     for (const UnaryCase& c : SINF_CASES) {
         expect_result("sinf", c.x, call_sinf(c.x), c.want, c.glibc);
     }
 }
 
-TEST(CrMath, CosfIsCorrectlyRoundedWhereGlibcIsNot)
-{
+TEST(CrMath, CosfIsCorrectlyRoundedWhereGlibcIsNot) {
     for (const UnaryCase& c : COSF_CASES) {
         expect_result("cosf", c.x, call_cosf(c.x), c.want, c.glibc);
     }
@@ -132,8 +126,7 @@ TEST(CrMath, CosfIsCorrectlyRoundedWhereGlibcIsNot)
 
 // GCC turns a sinf and a cosf of the same angle into one sincosf call, so
 // sincosf must give the same bits as the two functions.
-TEST(CrMath, SincosfGivesTheBitsOfSinfAndCosf)
-{
+TEST(CrMath, SincosfGivesTheBitsOfSinfAndCosf) {
     for (const UnaryCase& c : SINF_CASES) {
         float s = 0.0f, k = 0.0f;
         call_sincosf(c.x, &s, &k);
@@ -148,15 +141,13 @@ TEST(CrMath, SincosfGivesTheBitsOfSinfAndCosf)
     }
 }
 
-TEST(CrMath, AcosfIsCorrectlyRoundedWhereGlibcIsNot)
-{
+TEST(CrMath, AcosfIsCorrectlyRoundedWhereGlibcIsNot) {
     for (const UnaryCase& c : ACOSF_CASES) {
         expect_result("acosf", c.x, call_acosf(c.x), c.want, c.glibc);
     }
 }
 
-TEST(CrMath, PowfIsCorrectlyRoundedWhereGlibcIsNot)
-{
+TEST(CrMath, PowfIsCorrectlyRoundedWhereGlibcIsNot) {
     for (const PowCase& c : POWF_CASES) {
         float got = call_powf(c.x, c.y);
         EXPECT_EQ(bits(got), bits(c.want))
@@ -165,8 +156,7 @@ TEST(CrMath, PowfIsCorrectlyRoundedWhereGlibcIsNot)
     }
 }
 
-TEST(CrMath, AcosfOutsideItsDomainIsNan)
-{
+TEST(CrMath, AcosfOutsideItsDomainIsNan) {
     const float outside[] = {0x1.000002p+0f, -0x1.000002p+0f, 2.0f, INFINITY, NAN};
     for (float x : outside) {
         EXPECT_TRUE(std::isnan(call_acosf(x))) << "acosf(" << show(x) << ")";
@@ -182,8 +172,7 @@ TEST(CrMath, AcosfOutsideItsDomainIsNan)
 // A misrounding libm (glibc's sinf misrounds about one argument in 150)
 // fails here by the thousand.
 template <typename F, typename R>
-void sweep(const char* fn, float lo, float hi, int count, F single, R reference)
-{
+void sweep(const char* fn, float lo, float hi, int count, F single, R reference) {
     int wrong = 0;
     std::uint32_t u_lo = bits(lo), u_hi = bits(hi);  // lo and hi positive, lo < hi
     std::uint32_t stride = (u_hi - u_lo) / static_cast<std::uint32_t>(count);
@@ -199,14 +188,17 @@ void sweep(const char* fn, float lo, float hi, int count, F single, R reference)
     EXPECT_EQ(wrong, 0) << fn << " misrounded in the sweep";
 }
 
-TEST(CrMath, WideSweepAgreesWithDoublePrecisionRoundedOnce)
-{
+TEST(CrMath, WideSweepAgreesWithDoublePrecisionRoundedOnce) {
     const int N = 2000000;
-    sweep("sinf", 0x1p-20f, 7.0f, N, [](float x) { return call_sinf(x); }, [](double x) { return std::sin(x); });
-    sweep("cosf", 0x1p-20f, 7.0f, N, [](float x) { return call_cosf(x); }, [](double x) { return std::cos(x); });
-    sweep("acosf", 0x1p-20f, 1.0f, N, [](float x) { return call_acosf(x); }, [](double x) { return std::acos(x); });
-    sweep("powf(10, y)", 0x1p-20f, 4.0f, N, [](float y) { return call_powf(10.0f, y); },
-          [](double y) { return std::pow(10.0, y); });
+    sweep(
+        "sinf", 0x1p-20f, 7.0f, N, [](float x) { return call_sinf(x); }, [](double x) { return std::sin(x); });
+    sweep(
+        "cosf", 0x1p-20f, 7.0f, N, [](float x) { return call_cosf(x); }, [](double x) { return std::cos(x); });
+    sweep(
+        "acosf", 0x1p-20f, 1.0f, N, [](float x) { return call_acosf(x); }, [](double x) { return std::acos(x); });
+    sweep(
+        "powf(10, y)", 0x1p-20f, 4.0f, N, [](float y) { return call_powf(10.0f, y); },
+        [](double y) { return std::pow(10.0, y); });
 }
 
 }  // namespace

@@ -39,7 +39,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 // ---- parameters ------------------------------------------------------------------
 
 // A random event index of the loaded catalog, and one up to `back` before it.
@@ -86,10 +85,10 @@ float tenths(double v) { return static_cast<float>(std::round(v * 10.0) / 10.0);
 
 RunParameters usual_params(rc::Rng& r, const EventCatalog& cat, const rc::GenCatalog&) {
     RunParameters p;
-    p.dist_range = rc::pick(r, {static_cast<float>(rc::uniform(r, 5.0, 300.0)), tenths(rc::uniform(r, 20.0, 120.0)),
-                                tie_distance(r, cat)});
-    p.time_window = rc::pick(r, {static_cast<float>(rc::log_uniform(r, 0.01, 2000.0)), tie_window(r, cat), 30.0f,
-                                 365.0f, 10.0f});
+    p.dist_range = rc::pick(
+        r, {static_cast<float>(rc::uniform(r, 5.0, 300.0)), tenths(rc::uniform(r, 20.0, 120.0)), tie_distance(r, cat)});
+    p.time_window =
+        rc::pick(r, {static_cast<float>(rc::log_uniform(r, 0.01, 2000.0)), tie_window(r, cat), 30.0f, 365.0f, 10.0f});
     p.e1_min_mag = rc::pick(r, {0.0f, -1.0f, 0.0f, tenths(rc::uniform(r, 2.0, 4.5)), some_mag(r, cat)});
     p.e2_min_mag = rc::pick(r, {tenths(rc::uniform(r, 4.0, 7.0)), mag_reached_by(cat, rc::uniform(r, 0.01, 0.3)),
                                 mag_reached_by(cat, 0.1), 5.0f});
@@ -143,18 +142,12 @@ RunParameters window_params(rc::Rng& r, const EventCatalog& cat, const rc::GenCa
         case 0:
         case 1:
         case 2:
-            p.time_window = rc::pick(r, {0.0f, -0.0f, -1.0f, NAN_F, INF, -INF, 1e-6f, 5.8e-5f, 1e-3f, 1e4f, 1e6f,
-                                         1e9f, 3.4e38f, static_cast<float>(rc::log_uniform(r, 1e-5, 1e6))});
+            p.time_window = rc::pick(r, {0.0f, -0.0f, -1.0f, NAN_F, INF, -INF, 1e-6f, 5.8e-5f, 1e-3f, 1e4f, 1e6f, 1e9f,
+                                         3.4e38f, static_cast<float>(rc::log_uniform(r, 1e-5, 1e6))});
             break;
-        case 3:
-            p.dist_range = rc::pick(r, {0.0f, -5.0f, NAN_F, INF, -INF, 1e-3f, 1e4f, 2.1e4f, 3.4e38f});
-            break;
-        case 4:
-            p.e1_min_mag = rc::pick(r, {NAN_F, -INF, -1e30f, -3.0f, 9.0f, INF});
-            break;
-        default:
-            p.e2_min_mag = rc::pick(r, {NAN_F, -INF, -3.0f, 0.0f, 6.95f, INF});
-            break;
+        case 3: p.dist_range = rc::pick(r, {0.0f, -5.0f, NAN_F, INF, -INF, 1e-3f, 1e4f, 2.1e4f, 3.4e38f}); break;
+        case 4: p.e1_min_mag = rc::pick(r, {NAN_F, -INF, -1e30f, -3.0f, 9.0f, INF}); break;
+        default: p.e2_min_mag = rc::pick(r, {NAN_F, -INF, -3.0f, 0.0f, 6.95f, INF}); break;
         }
     }
     return p;
@@ -173,11 +166,11 @@ RunParameters ring_params(rc::Rng& r, const EventCatalog& cat, const rc::GenCata
 // ---- families ----------------------------------------------------------------------
 
 struct Family {
-    const char* name;                                         // test name
-    uint64_t id;                                              // high half of every seed
-    int32_t seeds;                                            // seeds in one ordinary run
-    int32_t min_n, max_n;                                     // catalog size, events
-    rc::GenCatalog (*make)(rc::Rng&, int);                    // the catalog
+    const char* name;                                                               // test name
+    uint64_t id;                                                                    // high half of every seed
+    int32_t seeds;                                                                  // seeds in one ordinary run
+    int32_t min_n, max_n;                                                           // catalog size, events
+    rc::GenCatalog (*make)(rc::Rng&, int);                                          // the catalog
     RunParameters (*params)(rc::Rng&, const EventCatalog&, const rc::GenCatalog&);  // from the catalog as read
 };
 
@@ -202,8 +195,7 @@ void connect(int32_t stream, const fs::path& p) { connect_stream(stream, p.strin
 
 // Connects, loads, runs the steps and closes as twinquake's run does, with
 // the files of this run named "<tag>.*" in `dir`.
-Reports run_steps(const fs::path& dir, const std::string& tag, int32_t n, const RunParameters& p,
-                  SearchSteps steps) {
+Reports run_steps(const fs::path& dir, const std::string& tag, int32_t n, const RunParameters& p, SearchSteps steps) {
     reset_streams();
     set_fatal_hook(throw_fatal);
     connect(STDIN_STREAM, dir / "catalog");
@@ -354,11 +346,10 @@ void check_seed(const Family& fam, uint64_t seed, Tally& tally) {
     std::ofstream(dir / "stdin") << param_text(p) << "\ncatalog pairs.out e1pairs.out\n" << n << "\n";
     ++tally.failed;
     if (tally.failed <= 3) {
-        ADD_FAILURE() << fam.name << " seed " << seed << " (QUAKE_DIFF_SEED=" << seed
-                      << " --gtest_filter=Differential." << fam.name << "): " << n << " events, "
+        ADD_FAILURE() << fam.name << " seed " << seed << " (QUAKE_DIFF_SEED=" << seed << " --gtest_filter=Differential."
+                      << fam.name << "): " << n << " events, "
                       << "dist_range time_window e1_min_mag e2_min_mag = " << param_text(p) << differences
-                      << "\n  catalog and reports kept in " << dir.string()
-                      << " (rerun there: twinquake < stdin)";
+                      << "\n  catalog and reports kept in " << dir.string() << " (rerun there: twinquake < stdin)";
     } else {
         ADD_FAILURE() << fam.name << " seed " << seed << " differs too; kept in " << dir.string();
     }
@@ -373,10 +364,11 @@ void run_family(const Family& fam) {
     }
     int32_t seeds = fam.seeds * std::max(1, env_int("QUAKE_DIFF_SEEDS", 1));
     for (int32_t s = 1; s <= seeds; ++s) check_seed(fam, static_cast<uint64_t>(s), tally);
-    std::printf("%s: %d seeds (%d in time order), %lld events; reference wrote %lld pair, %lld aftershock, "
-                "%lld E1-pair lines\n",
-                fam.name, tally.seeds, tally.ordered, static_cast<long long>(tally.events), static_cast<long long>(tally.pairs),
-                static_cast<long long>(tally.aftershocks), static_cast<long long>(tally.e1pairs));
+    std::printf(
+        "%s: %d seeds (%d in time order), %lld events; reference wrote %lld pair, %lld aftershock, "
+        "%lld E1-pair lines\n",
+        fam.name, tally.seeds, tally.ordered, static_cast<long long>(tally.events), static_cast<long long>(tally.pairs),
+        static_cast<long long>(tally.aftershocks), static_cast<long long>(tally.e1pairs));
     EXPECT_EQ(tally.failed, 0) << "seeds whose reports differ";
     // A family whose catalogs never reach the reports would compare empty files.
     EXPECT_GT(tally.pairs + tally.aftershocks, 0) << "the catalogs of " << fam.name << " gave no report line";

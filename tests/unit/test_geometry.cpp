@@ -20,8 +20,7 @@ std::uint32_t bits(float f) { return std::bit_cast<std::uint32_t>(f); }
 // Equal bits, or both NaN.
 bool same(float a, float b) { return bits(a) == bits(b) || (std::isnan(a) && std::isnan(b)); }
 
-std::string fixed(float v, int decimals)
-{
+std::string fixed(float v, int decimals) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, static_cast<double>(v));
     return buf;
@@ -39,8 +38,7 @@ float distance(const Hypo& a, const Hypo& b) { return hypo_distance(a.lat, a.lon
 // function rounded once to float: the correctly rounded float, except when the
 // exact value sits within a double's last place of a halfway point, which no
 // input used here does.
-float reference_distance(const Hypo& a, const Hypo& b)
-{
+float reference_distance(const Hypo& a, const Hypo& b) {
     auto f = [](double v) { return static_cast<float>(v); };
     float phi_a = a.lat * DEG_TO_RAD;
     float lam_a = a.lon * DEG_TO_RAD;
@@ -57,8 +55,7 @@ float reference_distance(const Hypo& a, const Hypo& b)
     return f(std::sqrt(double{e2 + h2}));
 }
 
-float reference_radius(float mag)
-{
+float reference_radius(float mag) {
     float e = 0.59f * mag;
     e = e - 2.44f;
     float length = static_cast<float>(std::pow(10.0, double{e}));
@@ -66,14 +63,13 @@ float reference_radius(float mag)
     return radius + 20.0f;
 }
 
-TEST(RuptureRadius, WorkedValues)
-{
+TEST(RuptureRadius, WorkedValues) {
     struct Row {
         float mag;         // magnitude
         const char* want;  // km, to 0.01
     };
     const Row rows[] = {
-        {4.0f, "21.66"}, {5.0f, "26.47"}, {6.0f, "45.18"}, {6.95f, "111.52"},
+        {4.0f, "21.66"},  {5.0f, "26.47"},  {6.0f, "45.18"}, {6.95f, "111.52"},
         {7.0f, "117.96"}, {8.0f, "401.09"}, {0.0f, "20.01"},
     };
     for (const Row& r : rows) {
@@ -81,8 +77,7 @@ TEST(RuptureRadius, WorkedValues)
     }
 }
 
-TEST(RuptureRadius, NegativeMagnitudesApproachButNeverGoBelowTwentyKm)
-{
+TEST(RuptureRadius, NegativeMagnitudesApproachButNeverGoBelowTwentyKm) {
     float previous = rupture_radius(-200.0f);
     EXPECT_EQ(previous, 20.0f);  // the length underflows to nothing
     for (int k = -20000; k <= 0; ++k) {
@@ -95,8 +90,7 @@ TEST(RuptureRadius, NegativeMagnitudesApproachButNeverGoBelowTwentyKm)
     EXPECT_GT(rupture_radius(0.0f), 20.0f);
 }
 
-TEST(RuptureRadius, EveryStepRoundedToFloatWithCorrectlyRoundedPower)
-{
+TEST(RuptureRadius, EveryStepRoundedToFloatWithCorrectlyRoundedPower) {
     int wrong = 0;
     for (int k = -30000; k <= 100000; ++k) {
         float mag = static_cast<float>(k) / 10000.0f;
@@ -110,8 +104,7 @@ TEST(RuptureRadius, EveryStepRoundedToFloatWithCorrectlyRoundedPower)
 
 // The three events of a complete pair-search run, as the E1-pair report prints
 // their distances.
-TEST(HypoDistance, DistancesOfTheCompleteRun)
-{
+TEST(HypoDistance, DistancesOfTheCompleteRun) {
     const Hypo na{40.00f, 20.00f, 10.0f};
     const Hypo nb{40.10f, 20.10f, 12.0f};
     const Hypo nc{40.05f, 20.05f, 10.0f};
@@ -127,12 +120,11 @@ TEST(HypoDistance, DistancesOfTheCompleteRun)
     }
 }
 
-TEST(HypoDistance, DoesNotDependOnWhichPointComesFirst)
-{
+TEST(HypoDistance, DoesNotDependOnWhichPointComesFirst) {
     const Hypo table[] = {
-        {40.0f, 20.0f, 10.0f},  {40.1f, 20.1f, 12.0f}, {-33.45f, -70.66f, 35.0f}, {35.68f, 139.69f, 0.0f},
-        {0.0f, 0.0f, 0.0f},     {0.0f, 180.0f, 5.0f},  {89.99f, -179.99f, 600.0f}, {-89.99f, 179.99f, 1.0f},
-        {1.07f, 10.0f, 3.0f},   {1.07f, 10.0f, 7.5f},  {38.3f, 142.37f, 29.0f},   {38.31f, 142.38f, 30.0f},
+        {40.0f, 20.0f, 10.0f}, {40.1f, 20.1f, 12.0f}, {-33.45f, -70.66f, 35.0f},  {35.68f, 139.69f, 0.0f},
+        {0.0f, 0.0f, 0.0f},    {0.0f, 180.0f, 5.0f},  {89.99f, -179.99f, 600.0f}, {-89.99f, 179.99f, 1.0f},
+        {1.07f, 10.0f, 3.0f},  {1.07f, 10.0f, 7.5f},  {38.3f, 142.37f, 29.0f},    {38.31f, 142.38f, 30.0f},
     };
     for (const Hypo& a : table) {
         for (const Hypo& b : table) {
@@ -152,8 +144,7 @@ TEST(HypoDistance, DoesNotDependOnWhichPointComesFirst)
 // Two hypocentres at one position: x = cos(0) * cos^2 + sin^2 lands exactly
 // on 1, on the float below 1, on the one below that, or above 1, depending on
 // the latitude; the distance is never special-cased.
-TEST(HypoDistance, CoincidentPositions)
-{
+TEST(HypoDistance, CoincidentPositions) {
     struct Row {
         float lat;     // degrees, same for both points
         float dep_a;   // km
@@ -162,13 +153,13 @@ TEST(HypoDistance, CoincidentPositions)
     };
     const float NAN_RANGE = -1.0f;
     const Row rows[] = {
-        {0.00f, 10.0f, 10.0f, 0.0f, 0.0f},          // x exactly 1
-        {0.00f, 3.0f, 7.5f, 4.5f, 4.5f},            // x exactly 1: the depth difference
-        {45.68f, 700.0f, 0.5f, 699.5f, 699.5f},     // x exactly 1 too
-        {0.07f, 10.0f, 10.0f, 2.199f, 2.2f},        // x = 1 - 2^-24
-        {21.64f, 10.0f, 10.0f, 3.110f, 3.112f},     // x = 1 - 2^-23
-        {1.07f, 10.0f, 10.0f, 1.0f, NAN_RANGE},     // x = 1 + 2^-23: NaN
-        {1.07f, 3.0f, 7.5f, 1.0f, NAN_RANGE},       // NaN whatever the depths
+        {0.00f, 10.0f, 10.0f, 0.0f, 0.0f},       // x exactly 1
+        {0.00f, 3.0f, 7.5f, 4.5f, 4.5f},         // x exactly 1: the depth difference
+        {45.68f, 700.0f, 0.5f, 699.5f, 699.5f},  // x exactly 1 too
+        {0.07f, 10.0f, 10.0f, 2.199f, 2.2f},     // x = 1 - 2^-24
+        {21.64f, 10.0f, 10.0f, 3.110f, 3.112f},  // x = 1 - 2^-23
+        {1.07f, 10.0f, 10.0f, 1.0f, NAN_RANGE},  // x = 1 + 2^-23: NaN
+        {1.07f, 3.0f, 7.5f, 1.0f, NAN_RANGE},    // NaN whatever the depths
     };
     for (const Row& r : rows) {
         float d = distance({r.lat, 25.0f, r.dep_a}, {r.lat, 25.0f, r.dep_b});
@@ -182,8 +173,7 @@ TEST(HypoDistance, CoincidentPositions)
     }
 }
 
-TEST(HypoDistance, DepthOnlyWhenXIsExactlyOne)
-{
+TEST(HypoDistance, DepthOnlyWhenXIsExactlyOne) {
     const float deps[] = {0.0f, 0.5f, 3.0f, 10.0f, 33.3f, 699.9f};
     for (float da : deps) {
         for (float db : deps) {
@@ -194,8 +184,7 @@ TEST(HypoDistance, DepthOnlyWhenXIsExactlyOne)
 
 // Exactly antipodal points: x near -1, a distance near pi * 6371 = 20015 km,
 // NaN at the latitudes where coincident points give NaN (x rounds past -1).
-TEST(HypoDistance, Antipodes)
-{
+TEST(HypoDistance, Antipodes) {
     int nans = 0;
     for (int k = 0; k <= 9000; ++k) {
         float lat = static_cast<float>(k) / 100.0f;
@@ -217,15 +206,15 @@ TEST(HypoDistance, Antipodes)
 // Random pairs over the globe and close pairs (where one unit in the last
 // place of a sine or arc cosine moves the distance by hundreds of metres)
 // against the independent evaluation.
-TEST(HypoDistance, EveryStepRoundedToFloatWithCorrectlyRoundedFunctions)
-{
+TEST(HypoDistance, EveryStepRoundedToFloatWithCorrectlyRoundedFunctions) {
     std::mt19937 rng(7304);
     std::uniform_real_distribution<float> lat(-90.0f, 90.0f), lon(-180.0f, 180.0f), dep(0.0f, 700.0f);
     std::uniform_real_distribution<float> near(-0.5f, 0.5f);
     int wrong = 0;
     for (int i = 0; i < 100000; ++i) {
         Hypo a{lat(rng), lon(rng), dep(rng)};
-        Hypo b = (i % 2 == 0) ? Hypo{lat(rng), lon(rng), dep(rng)} : Hypo{a.lat + near(rng), a.lon + near(rng), dep(rng)};
+        Hypo b =
+            (i % 2 == 0) ? Hypo{lat(rng), lon(rng), dep(rng)} : Hypo{a.lat + near(rng), a.lon + near(rng), dep(rng)};
         float got = distance(a, b);
         float want = reference_distance(a, b);
         if (!same(got, want) && ++wrong <= 5) {
@@ -236,8 +225,7 @@ TEST(HypoDistance, EveryStepRoundedToFloatWithCorrectlyRoundedFunctions)
     EXPECT_EQ(wrong, 0);
 }
 
-TEST(HypoDistance, PreparedPointsGiveTheSameBits)
-{
+TEST(HypoDistance, PreparedPointsGiveTheSameBits) {
     std::mt19937 rng(23741);
     std::uniform_real_distribution<float> lat(-90.0f, 90.0f), lon(-180.0f, 180.0f), dep(0.0f, 700.0f);
     std::uniform_real_distribution<float> near(-0.05f, 0.05f);
@@ -258,8 +246,7 @@ TEST(HypoDistance, PreparedPointsGiveTheSameBits)
     EXPECT_GT(nans, 0);  // the NaN road was taken too
 }
 
-TEST(HypoDistance, GeoPointHoldsTheFormulasValues)
-{
+TEST(HypoDistance, GeoPointHoldsTheFormulasValues) {
     GeoPoint p = geo_point(40.05f, -20.05f, 12.5f);
     float phi = 40.05f * DEG_TO_RAD;
     EXPECT_EQ(bits(p.phi), bits(phi));

@@ -119,8 +119,8 @@ TEST(DateToJdn, CountsEveryDayExactlyFromAdOneToFebruary11487) {
                 if (year == 11487 && month == 3) break;
                 const JdnValue v = jdn_value(month, day, year);
                 if ((v.jdn != expected || !v.fits) && ++wrong <= 5) {
-                    ADD_FAILURE() << month << " " << day << " " << year << " gives " << v.jdn
-                                  << ", expected " << expected;
+                    ADD_FAILURE() << month << " " << day << " " << year << " gives " << v.jdn << ", expected "
+                                  << expected;
                 }
                 ++expected;
             }

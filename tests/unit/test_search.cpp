@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <limits>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -23,7 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
 
 std::string field(const std::string& line, size_t first, size_t last) {
     std::string s = line.substr(first - 1, last - first + 1);
@@ -42,8 +41,7 @@ std::string summary(const std::string& text, bool aftershocks, size_t line_lengt
         if (aftershocks) {
             out += field(line, 1, 4) + " " + field(line, 6, 29) + "<-" + field(line, 98, 121);
         } else {
-            out += field(line, 1, 4) + "/" + field(line, 5, 8) + " " + field(line, 11, 34) + "<-" +
-                   field(line, 68, 91);
+            out += field(line, 1, 4) + "/" + field(line, 5, 8) + " " + field(line, 11, 34) + "<-" + field(line, 68, 91);
         }
     }
     return out;
@@ -96,89 +94,74 @@ struct SearchCase {
 };
 
 const SearchCase SEARCH_CASES[] = {
-    {"a 32-bit 6.95 counts as at or above the split: complete from day 7304",
-     "100 10 0 6",
+    {"a 32-bit 6.95 counts as at or above the split: complete from day 7304", "100 10 0 6",
      "A 0 0 10 5.0 7300.0 a\n"
      "B 0 0 10 6.95 7304.0 b\n",
      "1/1 B<-A", "", ""},
-    {"below the split the catalog is complete only from day 23741",
-     "100 10 0 6",
+    {"below the split the catalog is complete only from day 23741", "100 10 0 6",
      "A 50 0 10 5.0 23735.0 a\n"
      "B 50 0 10 6.9 23740.99 b\n"
      "C 0 0 10 5.0 23750.0 c\n"
      "D 0 0 10 6.9 23755.0 d\n",
      "1/1 D<-C", "", ""},
-    {"the look-back reaches exactly 30.0 days",
-     "100 1 0 5",
+    {"the look-back reaches exactly 30.0 days", "100 1 0 5",
      "P 0 0 10 7.0 30000.0 p\n"
      "C 0 0 10 6.0 30030.0 c\n",
      "", "1 C<-P", ""},
-    {"the look-back ends beyond 30.0 days",
-     "100 1 0 5",
+    {"the look-back ends beyond 30.0 days", "100 1 0 5",
      "P 0 0 10 7.0 30000.0 p\n"
      "C 0 0 10 6.0 30030.000001 c\n",
      "", "", ""},
-    {"equal magnitudes: no aftershock; a later equal event disqualifies; an equal E1 is taken",
-     "100 10 0 5",
+    {"equal magnitudes: no aftershock; a later equal event disqualifies; an equal E1 is taken", "100 10 0 5",
      "A 0 0 10 5.0 30000.0 a\n"
      "B 0 0 10 5.0 30001.0 b\n",
      "1/1 B<-A", "", ""},
-    {"the best of two larger predecessors is the larger",
-     "100 1 0 5.5",
+    {"the best of two larger predecessors is the larger", "100 1 0 5.5",
      "P1 0 0 10 6.5 30000.0 p1\n"
      "P2 0 0 10 6.0 30010.0 p2\n"
      "C 0 0 10 5.5 30012.0 c\n",
      "", "1 P2<-P1, 2 C<-P1", ""},
-    {"of two equal larger predecessors the nearer in time",
-     "100 1 0 5.5",
+    {"of two equal larger predecessors the nearer in time", "100 1 0 5.5",
      "P1 0 0 10 6.5 30000.0 p1\n"
      "P2 0 0 10 6.5 30010.0 p2\n"
      "C 0 0 10 5.5 30012.0 c\n",
      "", "1 C<-P2", ""},
-    {"a larger earlier event outside its own radius makes no aftershock",
-     "100 10 0 5",
+    {"a larger earlier event outside its own radius makes no aftershock", "100 10 0 5",
      "P 0 0 10 6.0 30000.0 p\n"
      "C 0 0.5 10 5.5 30001.0 c\n",
      "", "", ""},
-    {"an event closer than 5.8e-5 days before the E2 ends the whole scan",
-     "100 10 0 5",
+    {"an event closer than 5.8e-5 days before the E2 ends the whole scan", "100 10 0 5",
      "A 0 0 10 4.0 43009.0 a\n"
      "B 0 0 10 4.0 43010.0 b\n"
      "E 0 0 10 5.0 43010.000058 e\n",
      "", "", ""},
-    {"an event 5.8e-5 days or more before the E2 is visited",
-     "100 10 0 5",
+    {"an event 5.8e-5 days or more before the E2 is visited", "100 10 0 5",
      "A 0 0 10 4.0 43009.0 a\n"
      "B 0 0 10 4.0 43010.0 b\n"
      "E 0 0 10 5.0 43010.000059 e\n",
      "1/1 E<-B, 1/2 E<-A", "", "2/1 B<-A"},
-    {"a larger candidate is skipped and the scan goes on past it",
-     "100 10 0 5",
+    {"a larger candidate is skipped and the scan goes on past it", "100 10 0 5",
      "A 0 0 10 4.0 30000.0 a\n"
      "L 0 0.5 10 6.0 30001.0 l\n"
      "E 0 0 10 5.0 30002.0 e\n",
      "1/1 L<-A, 2/1 E<-A", "", ""},
-    {"an E1 whose larger predecessor lies 31 days back is taken",
-     "100 40 0 5",
+    {"an E1 whose larger predecessor lies 31 days back is taken", "100 40 0 5",
      "P 0 0 10 4.9 30000.0 p\n"
      "A 0 0 10 4.0 30031.0 a\n"
      "E 0 0.5 10 5.0 30035.0 e\n",
      "1/1 E<-A, 1/2 E<-P", "", ""},
-    {"an E1 that is an aftershock of a larger event within 30 days is not taken",
-     "100 40 0 5",
+    {"an E1 that is an aftershock of a larger event within 30 days is not taken", "100 40 0 5",
      "P 0 0 10 4.9 30000.0 p\n"
      "A 0 0 10 4.0 30029.0 a\n"
      "E 0 0.5 10 5.0 30035.0 e\n",
      "1/1 E<-P", "", ""},
-    {"E1-pair numbers go on from the groups and skip pairs farther than the range",
-     "50 10 0 5",
+    {"E1-pair numbers go on from the groups and skip pairs farther than the range", "50 10 0 5",
      "C 0 -0.36 10 4.0 30000.0 c\n"
      "B 0 0 10 4.5 30001.0 b\n"
      "A 0 0.36 10 4.0 30002.0 a\n"
      "E 0 0 10 5.0 30003.0 e\n",
      "1/1 E<-A, 1/2 E<-B, 1/3 E<-C", "", "3/1 B<-C"},
-    {"two E2 with E1 and one without: groups 1, 2",
-     "100 5 0 5",
+    {"two E2 with E1 and one without: groups 1, 2", "100 5 0 5",
      "A 0 0 10 4.0 30000.0 a\n"
      "B 0 0 10 4.0 30001.0 b\n"
      "E 0 0 10 5.0 30002.0 e\n"
@@ -186,14 +169,12 @@ const SearchCase SEARCH_CASES[] = {
      "G 0 0 10 4.0 30040.0 g\n"
      "H 0 0 10 5.1 30041.0 h\n",
      "1/1 E<-B, 1/2 E<-A, 2/1 H<-G", "", "3/1 B<-A"},
-    {"e1_min_mag keeps smaller E1 out",
-     "100 10 4.5 5",
+    {"e1_min_mag keeps smaller E1 out", "100 10 4.5 5",
      "A 0 0 10 4.0 30000.0 a\n"
      "B 0 0 10 4.5 30001.0 b\n"
      "E 0 0 10 5.0 30002.0 e\n",
      "1/1 E<-B", "", ""},
-    {"negative range and window let no pair through",
-     "-1 -1 0 5",
+    {"negative range and window let no pair through", "-1 -1 0 5",
      "A 0 0 10 4.0 30000.0 a\n"
      "E 0 0 10 5.0 30002.0 e\n",
      "", "", ""},
@@ -233,8 +214,8 @@ namespace {
 // Pair and aftershock records laid out from cached per-event pieces must be
 // the characters their templates give, for every kind of value a piece holds.
 TEST(Search, RecordsFromPiecesMatchTheTemplates) {
-    const float specials[] = {0.0f, -0.0f, 7.25f, -0.04f, 99999.96f, 1e9f, -1e-9f,
-                              std::numeric_limits<float>::infinity(), std::nanf("")};
+    const float specials[] = {
+        0.0f, -0.0f, 7.25f, -0.04f, 99999.96f, 1e9f, -1e-9f, std::numeric_limits<float>::infinity(), std::nanf("")};
     uint64_t s = 12345;
     auto next = [&] {
         s = s * 6364136223846793005ull + 1442695040888963407ull;
@@ -267,10 +248,22 @@ TEST(Search, RecordsFromPiecesMatchTheTemplates) {
         const int32_t group = static_cast<int32_t>(next() % 20000) - 100, count = static_cast<int32_t>(next() % 200);
         const float d = value(), dt = value();
         const IoItem values[] = {
-            io(group),       io(count),      io(cat.tim[a].c, TEXT_LEN), io(cat.lon[a]),
-            io(cat.lat[a]),  io(cat.dep[a]), io(cat.mag[a]),             io(cat.tim[b].c, TEXT_LEN),
-            io(cat.lon[b]),  io(cat.lat[b]), io(cat.dep[b]),             io(cat.mag[b]),
-            io(d),           io(dt),         io(cat.dat[a]),             io(cat.nam[a].c, TEXT_LEN),
+            io(group),
+            io(count),
+            io(cat.tim[a].c, TEXT_LEN),
+            io(cat.lon[a]),
+            io(cat.lat[a]),
+            io(cat.dep[a]),
+            io(cat.mag[a]),
+            io(cat.tim[b].c, TEXT_LEN),
+            io(cat.lon[b]),
+            io(cat.lat[b]),
+            io(cat.dep[b]),
+            io(cat.mag[b]),
+            io(d),
+            io(dt),
+            io(cat.dat[a]),
+            io(cat.nam[a].c, TEXT_LEN),
         };
         char want[MAX_LINE_LENGTH], got[PAIR_LINE_LEN];
         ASSERT_EQ(format_template(t, values, 16, want), PAIR_LINE_LEN);
@@ -278,10 +271,20 @@ TEST(Search, RecordsFromPiecesMatchTheTemplates) {
         ASSERT_EQ(std::string(got, PAIR_LINE_LEN), std::string(want, PAIR_LINE_LEN));
 
         const IoItem after[] = {
-            io(group),        io(cat.tim[a].c, TEXT_LEN), io(cat.lat[a]), io(cat.lon[a]),
-            io(cat.dep[a]),   io(cat.mag[a]),             io(cat.dat[a]), io(cat.nam[a].c, TEXT_LEN),
-            io(cat.tim[b].c, TEXT_LEN), io(cat.lat[b]),   io(cat.lon[b]), io(cat.dep[b]),
-            io(cat.mag[b]),   io(cat.dat[b]),
+            io(group),
+            io(cat.tim[a].c, TEXT_LEN),
+            io(cat.lat[a]),
+            io(cat.lon[a]),
+            io(cat.dep[a]),
+            io(cat.mag[a]),
+            io(cat.dat[a]),
+            io(cat.nam[a].c, TEXT_LEN),
+            io(cat.tim[b].c, TEXT_LEN),
+            io(cat.lat[b]),
+            io(cat.lon[b]),
+            io(cat.dep[b]),
+            io(cat.mag[b]),
+            io(cat.dat[b]),
         };
         char want_after[MAX_LINE_LENGTH], got_after[AFTERSHOCK_LINE_LEN];
         ASSERT_EQ(format_template(ta, after, 14, want_after), AFTERSHOCK_LINE_LEN);

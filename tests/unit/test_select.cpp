@@ -58,8 +58,7 @@ TEST(PickDistance, CoincidenceRuleBeforeTheFormula) {
         } else if (std::isnan(formula)) {
             EXPECT_TRUE(std::isnan(got)) << got;
         } else {
-            EXPECT_EQ(std::bit_cast<uint32_t>(got), std::bit_cast<uint32_t>(formula))
-                << got << " vs " << formula;
+            EXPECT_EQ(std::bit_cast<uint32_t>(got), std::bit_cast<uint32_t>(formula)) << got << " vs " << formula;
         }
     }
 }

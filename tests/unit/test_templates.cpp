@@ -76,10 +76,10 @@ std::string regex_quote(const std::string& s) {
 // One value written through a one-field template. The value is given as the
 // decimal text it was read from, converted straight to the item's width.
 struct FieldCase {
-    const char* tmpl;  // one-field template
-    ItemKind kind;     // kind of the value
-    std::string value; // decimal text (i32, f32, f64) or the text itself
-    std::string field; // the columns expected
+    const char* tmpl;   // one-field template
+    ItemKind kind;      // kind of the value
+    std::string value;  // decimal text (i32, f32, f64) or the text itself
+    std::string field;  // the columns expected
 };
 
 const std::string DBL_MAX_DIGITS =  // the integer value of DBL_MAX, 309 digits
@@ -148,8 +148,7 @@ const std::vector<FieldCase> FIELD_CASES = {
     // Subnormals: the exact value, however many decimals are asked for.
     {"(f8.3)", ItemKind::f32, "1e-45", "   0.000"},
     {"(f8.3)", ItemKind::f32, "-1e-45", "  -0.000"},
-    {"(f60.50)", ItemKind::f32, "1e-45",
-     blanks(8) + "0.00000000000000000000000000000000000000000000140130"},
+    {"(f60.50)", ItemKind::f32, "1e-45", blanks(8) + "0.00000000000000000000000000000000000000000000140130"},
     {"(f16.8)", ItemKind::f64, "4.9e-324", "      0.00000000"},
     {"(f16.8)", ItemKind::f64, "-4.9e-324", "     -0.00000000"},
     // The largest finite values: too wide, or written in full.
@@ -187,9 +186,7 @@ TEST(Templates, FieldRules) {
             ASSERT_EQ(std::from_chars(first, last, g).ptr, last);
             item = io(g);
             break;
-        case ItemKind::text:
-            item = io(s.c, TEXT_LEN);
-            break;
+        case ItemKind::text: item = io(s.c, TEXT_LEN); break;
         }
         EXPECT_EQ(format(t, &item, 1), c.field);
     }
@@ -272,8 +269,8 @@ TEST(TemplatesDeathTest, MalformedTemplates) {
     };
     for (const Bad& c : cases) {
         SCOPED_TRACE(c.tmpl);
-        std::string message = "malformed report template \"" + regex_quote(c.tmpl) + "\" at column " +
-                              std::to_string(c.column) + ":";
+        std::string message =
+            "malformed report template \"" + regex_quote(c.tmpl) + "\" at column " + std::to_string(c.column) + ":";
         EXPECT_DEATH(parse_template(c.tmpl), message);
     }
 }
@@ -301,13 +298,13 @@ TEST(TemplatesDeathTest, MismatchedValues) {
 
 // A catalog event as the reports see it.
 struct Event {
-    Text tim;  // origin time text
+    Text tim;    // origin time text
     float lat;   // degrees
     float lon;   // degrees
     float dep;   // km
     float mag;   // magnitude
     double dat;  // days
-    Text nam;  // label
+    Text nam;    // label
 };
 
 // Whole report lines: each has the template's length, trailing blanks kept.
@@ -321,9 +318,22 @@ TEST(Templates, ReportLines) {
     float distance = 7.2f;
     float dt = 2.5f;
     const IoItem pair[] = {
-        io(group),      io(count),  io(e3.tim.c, TEXT_LEN), io(e3.lon), io(e3.lat), io(e3.dep),
-        io(e3.mag),     io(e2.tim.c, TEXT_LEN), io(e2.lon), io(e2.lat), io(e2.dep), io(e2.mag),
-        io(distance),   io(dt),     io(e3.dat),            io(e3.nam.c, TEXT_LEN),
+        io(group),
+        io(count),
+        io(e3.tim.c, TEXT_LEN),
+        io(e3.lon),
+        io(e3.lat),
+        io(e3.dep),
+        io(e3.mag),
+        io(e2.tim.c, TEXT_LEN),
+        io(e2.lon),
+        io(e2.lat),
+        io(e2.dep),
+        io(e2.mag),
+        io(distance),
+        io(dt),
+        io(e3.dat),
+        io(e3.nam.c, TEXT_LEN),
     };
     const std::string pair_line =
         "   1   1  2000-01-05T00:00:00       20.050  40.050   10.0    5.5   2000-01-02T12:00:00       "
@@ -331,9 +341,8 @@ TEST(Templates, ReportLines) {
 
     int32_t aftershock_count = 1;
     const IoItem aftershock[] = {
-        io(aftershock_count), io(e4.tim.c, TEXT_LEN), io(e4.lat), io(e4.lon), io(e4.dep),
-        io(e4.mag),           io(e4.dat),            io(e4.nam.c, TEXT_LEN),
-        io(e3.tim.c, TEXT_LEN), io(e3.lat),           io(e3.lon), io(e3.dep), io(e3.mag), io(e3.dat),
+        io(aftershock_count),   io(e4.tim.c, TEXT_LEN), io(e4.lat), io(e4.lon), io(e4.dep), io(e4.mag), io(e4.dat),
+        io(e4.nam.c, TEXT_LEN), io(e3.tim.c, TEXT_LEN), io(e3.lat), io(e3.lon), io(e3.dep), io(e3.mag), io(e3.dat),
     };
     const std::string aftershock_line =
         "   1 2000-01-06T00:00:00       40.060  20.040    8.0    5.1  36529.00000000  ND                  "

@@ -5,10 +5,10 @@
 
 #include <bit>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -223,8 +223,7 @@ TEST(ReadFree, DiagnosticNamesFileLineAndText) {
     Values v("tff");
     read_free(5, v.items.data(), 3);
     EXPECT_THROW(read_free(5, v.items.data(), 3), Fatal);
-    EXPECT_EQ(last_diagnostic(),
-              "quake: bad value \"4.5x\" for a real number on line 2 of " + p + " (stream 5)\n");
+    EXPECT_EQ(last_diagnostic(), "quake: bad value \"4.5x\" for a real number on line 2 of " + p + " (stream 5)\n");
 }
 
 TEST(WriteFree, IntegersAndTexts) {
@@ -236,8 +235,7 @@ TEST(WriteFree, IntegersAndTexts) {
     const char text[] = "ab  ";
     write_free(30, io(text, 4));
     close_stream(30);
-    EXPECT_EQ(slurp(p),
-              "     2451545\n          -5\n -2147483648\n  2147483647\n           0\n ab  \n");
+    EXPECT_EQ(slurp(p), "     2451545\n          -5\n -2147483648\n  2147483647\n           0\n ab  \n");
 }
 
 TEST(Connect, OutputFileKeepsOrReplacesItsContent) {
@@ -288,8 +286,7 @@ TEST(Connect, OneFileUnderTwoNamesIsRefused) {
         set_fatal_hook(throw_fatal);
         connect_stream(5, p);
         EXPECT_THROW(connect_stream(65, other), Fatal) << other;
-        EXPECT_NE(last_diagnostic().find("already connected to stream 5"), std::string::npos)
-            << last_diagnostic();
+        EXPECT_NE(last_diagnostic().find("already connected to stream 5"), std::string::npos) << last_diagnostic();
     }
     // Reconnecting the same stream to the file it holds is no conflict.
     reset_streams();
@@ -309,8 +306,7 @@ TEST(Connect, NamesThatCannotBeOpened) {
     };
     for (const std::string& name : names) {
         EXPECT_THROW(connect_stream(40, name), Fatal) << "[" << name << "]";
-        EXPECT_NE(last_diagnostic().find("cannot connect stream 40"), std::string::npos)
-            << last_diagnostic();
+        EXPECT_NE(last_diagnostic().find("cannot connect stream 40"), std::string::npos) << last_diagnostic();
     }
 }
 
