@@ -22,22 +22,8 @@ void pair_line(benchmark::State& state) {
     float dt = 2.5f;
     double dat2 = 36528.0;
     const IoItem values[] = {
-        io(group),
-        io(count),
-        io(tim2.c, TEXT_LEN),
-        io(lon2),
-        io(lat2),
-        io(dep2),
-        io(mag2),
-        io(tim1.c, TEXT_LEN),
-        io(lon1),
-        io(lat1),
-        io(dep1),
-        io(mag1),
-        io(distance),
-        io(dt),
-        io(dat2),
-        io(nam.c, TEXT_LEN),
+        io(group), io(count), io(tim2), io(lon2), io(lat2),     io(dep2), io(mag2), io(tim1),
+        io(lon1),  io(lat1),  io(dep1), io(mag1), io(distance), io(dt),   io(dat2), io(nam),
     };
     char line[MAX_LINE_LENGTH];
     for (auto _ : state) {

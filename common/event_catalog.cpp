@@ -4,18 +4,9 @@
 
 #include <cstring>
 
-Text make_text(const char* s) {
-    Text t;
-    size_t n = std::strlen(s);
-    if (n > static_cast<size_t>(TEXT_LEN)) n = TEXT_LEN;
-    std::memcpy(t.c, s, n);
-    std::memset(t.c + n, ' ', TEXT_LEN - n);
-    return t;
-}
-
 void read_event(CatalogEvent& ev, int32_t stream, Layout layout) {
     const IoItem items[] = {
-        io(ev.tim.c, TEXT_LEN), io(ev.lat), io(ev.lon), io(ev.dep), io(ev.mag), io(ev.dat), io(ev.nam.c, TEXT_LEN),
+        io(ev.tim), io(ev.lat), io(ev.lon), io(ev.dep), io(ev.mag), io(ev.dat), io(ev.nam),
     };
     read_free(stream, items, layout == Layout::labelled ? 7 : 6);
 }

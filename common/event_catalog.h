@@ -10,13 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "text_io.h"
-
-constexpr int32_t TEXT_LEN = 50;  // every catalog text and file name, blank-padded
-
-struct Text {
-    char c[TEXT_LEN];  // blank-padded on the right
-};
+#include "text.h"
 
 // One event: the values of one catalog line.
 struct CatalogEvent {
@@ -55,6 +49,3 @@ void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout);
 
 // Appends one event at index cat.n + 1.
 void add_event(EventCatalog& cat, const CatalogEvent& ev);
-
-// A text of TEXT_LEN characters from a shorter literal, blank-padded.
-Text make_text(const char* s);

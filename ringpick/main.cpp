@@ -15,13 +15,13 @@ int main() {
 
     SelectionParameters p{};
     p.catalog_file = make_text("");
-    const IoItem names[] = {io(p.catalog_file.c, TEXT_LEN), io(p.n)};
+    const IoItem names[] = {io(p.catalog_file), io(p.n)};
     read_free(STDIN_STREAM, names, 2);
     const IoItem reference[] = {io(p.ref_lat), io(p.ref_lon), io(p.ref_dep), io(p.search_radius)};
     read_free(STDIN_STREAM, reference, 4);
 
     // From here on stream 5 reads the catalog; standard input is never read again.
-    connect_stream(STDIN_STREAM, std::string_view(p.catalog_file.c, TEXT_LEN));
+    connect_stream(STDIN_STREAM, text_view(p.catalog_file));
     connect_stream(PICK_STREAM, "pickout");
 
     const SelectionRun run = start_selection(p);

@@ -29,7 +29,7 @@ void select_event(const SelectionRun& run, const CatalogEvent& ev) {
     // False when either side is NaN: such an event is never selected.
     if (!(run.p.search_radius >= distance)) return;
     const IoItem record[] = {
-        io(ev.tim.c, TEXT_LEN), io(ev.lat), io(ev.lon), io(ev.dep), io(ev.mag), io(ev.dat), io(distance),
+        io(ev.tim), io(ev.lat), io(ev.lon), io(ev.dep), io(ev.mag), io(ev.dat), io(distance),
     };
     write_template(PICK_STREAM, run.record, record, 7);
 }

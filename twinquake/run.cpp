@@ -29,15 +29,15 @@ int run_twinquake(SearchSteps steps) {
     const IoItem limits[] = {io(p.dist_range), io(p.time_window), io(p.e1_min_mag), io(p.e2_min_mag)};
     read_free(STDIN_STREAM, limits, 4);
     Text catalog_file = make_text(""), pair_file = make_text(""), e1_pair_file = make_text("");
-    const IoItem names[] = {io(catalog_file.c, TEXT_LEN), io(pair_file.c, TEXT_LEN), io(e1_pair_file.c, TEXT_LEN)};
+    const IoItem names[] = {io(catalog_file), io(pair_file), io(e1_pair_file)};
     read_free(STDIN_STREAM, names, 3);
     int32_t n = 0;
     const IoItem count[] = {io(n)};
     read_free(STDIN_STREAM, count, 1);
 
-    connect_stream(STDIN_STREAM, std::string_view(catalog_file.c, TEXT_LEN));
-    connect_stream(PAIR_STREAM, std::string_view(pair_file.c, TEXT_LEN));
-    connect_stream(E1_PAIR_STREAM, std::string_view(e1_pair_file.c, TEXT_LEN));
+    connect_stream(STDIN_STREAM, text_view(catalog_file));
+    connect_stream(PAIR_STREAM, text_view(pair_file));
+    connect_stream(E1_PAIR_STREAM, text_view(e1_pair_file));
     connect_stream(AFTERSHOCK_STREAM, "Aftershocks");
 
     EventCatalog cat;

@@ -26,22 +26,9 @@ const RecordTemplate& pair_template() {
 void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a, int32_t b, float d,
                 float dt) {
     const IoItem values[] = {
-        io(group),
-        io(count),
-        io(cat.tim[a].c, TEXT_LEN),
-        io(cat.lon[a]),
-        io(cat.lat[a]),
-        io(cat.dep[a]),
-        io(cat.mag[a]),
-        io(cat.tim[b].c, TEXT_LEN),
-        io(cat.lon[b]),
-        io(cat.lat[b]),
-        io(cat.dep[b]),
-        io(cat.mag[b]),
-        io(d),
-        io(dt),
-        io(cat.dat[a]),
-        io(cat.nam[a].c, TEXT_LEN),
+        io(group),      io(count),      io(cat.tim[a]), io(cat.lon[a]), io(cat.lat[a]), io(cat.dep[a]),
+        io(cat.mag[a]), io(cat.tim[b]), io(cat.lon[b]), io(cat.lat[b]), io(cat.dep[b]), io(cat.mag[b]),
+        io(d),          io(dt),         io(cat.dat[a]), io(cat.nam[a]),
     };
     write_template(stream, pair_template(), values, 16);
 }
@@ -85,8 +72,7 @@ int32_t piece_of(const EventCatalog& cat, PieceCache& pc, int32_t i, int32_t len
 
 int32_t pair_piece(const EventCatalog& cat, SearchCache& c, int32_t i) {
     return piece_of(cat, c.pair_piece, i, PIECE_LEN, [&](int32_t e, char* at) {
-        const IoItem block[] = {io(cat.tim[e].c, TEXT_LEN), io(cat.lon[e]), io(cat.lat[e]), io(cat.dep[e]),
-                                io(cat.mag[e])};
+        const IoItem block[] = {io(cat.tim[e]), io(cat.lon[e]), io(cat.lat[e]), io(cat.dep[e]), io(cat.mag[e])};
         format_template(piece_template(EVENT), block, 5, at);
         const IoItem day[] = {io(cat.dat[e])};
         format_template(piece_template(DAY), day, 1, at + EVENT_LEN);
@@ -95,8 +81,8 @@ int32_t pair_piece(const EventCatalog& cat, SearchCache& c, int32_t i) {
 
 int32_t aftershock_piece(const EventCatalog& cat, SearchCache& c, int32_t i) {
     return piece_of(cat, c.after_piece, i, AFTER_EVENT_LEN, [&](int32_t e, char* at) {
-        const IoItem block[] = {
-            io(cat.tim[e].c, TEXT_LEN), io(cat.lat[e]), io(cat.lon[e]), io(cat.dep[e]), io(cat.mag[e]), io(cat.dat[e])};
+        const IoItem block[] = {io(cat.tim[e]), io(cat.lat[e]), io(cat.lon[e]),
+                                io(cat.dep[e]), io(cat.mag[e]), io(cat.dat[e])};
         format_template(piece_template(A_EVENT), block, 6, at);
     });
 }
@@ -139,20 +125,9 @@ void format_aftershock(const EventCatalog& cat, SearchCache& c, int32_t number, 
 
 void write_aftershock(const EventCatalog& cat, int32_t number, int32_t i, int32_t best) {
     const IoItem values[] = {
-        io(number),
-        io(cat.tim[i].c, TEXT_LEN),
-        io(cat.lat[i]),
-        io(cat.lon[i]),
-        io(cat.dep[i]),
-        io(cat.mag[i]),
-        io(cat.dat[i]),
-        io(cat.nam[i].c, TEXT_LEN),
-        io(cat.tim[best].c, TEXT_LEN),
-        io(cat.lat[best]),
-        io(cat.lon[best]),
-        io(cat.dep[best]),
-        io(cat.mag[best]),
-        io(cat.dat[best]),
+        io(number),        io(cat.tim[i]),    io(cat.lat[i]),    io(cat.lon[i]),    io(cat.dep[i]),
+        io(cat.mag[i]),    io(cat.dat[i]),    io(cat.nam[i]),    io(cat.tim[best]), io(cat.lat[best]),
+        io(cat.lon[best]), io(cat.dep[best]), io(cat.mag[best]), io(cat.dat[best]),
     };
     write_template(AFTERSHOCK_STREAM, aftershock_template(), values, 14);
 }

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         const bool same = lat * DEG_TO_RAD == ref_phi && lon * DEG_TO_RAD == ref_lam && dep == ref_dep;
         if (!same) distance = hypo_distance(ref_lat, ref_lon, ref_dep, lat, lon, dep);
         if (!(radius >= distance)) continue;
-        const IoItem values[] = {io(tim.c, TEXT_LEN), io(lat), io(lon), io(dep), io(mag), io(dat), io(distance)};
+        const IoItem values[] = {io(tim), io(lat), io(lon), io(dep), io(mag), io(dat), io(distance)};
         const int32_t len = format_template(t, values, 7, line_out);
         line_out[len] = '\n';
         std::fwrite(line_out, 1, static_cast<size_t>(len) + 1, stdout);

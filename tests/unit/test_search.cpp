@@ -248,22 +248,9 @@ TEST(Search, RecordsFromPiecesMatchTheTemplates) {
         const int32_t group = static_cast<int32_t>(next() % 20000) - 100, count = static_cast<int32_t>(next() % 200);
         const float d = value(), dt = value();
         const IoItem values[] = {
-            io(group),
-            io(count),
-            io(cat.tim[a].c, TEXT_LEN),
-            io(cat.lon[a]),
-            io(cat.lat[a]),
-            io(cat.dep[a]),
-            io(cat.mag[a]),
-            io(cat.tim[b].c, TEXT_LEN),
-            io(cat.lon[b]),
-            io(cat.lat[b]),
-            io(cat.dep[b]),
-            io(cat.mag[b]),
-            io(d),
-            io(dt),
-            io(cat.dat[a]),
-            io(cat.nam[a].c, TEXT_LEN),
+            io(group),      io(count),      io(cat.tim[a]), io(cat.lon[a]), io(cat.lat[a]), io(cat.dep[a]),
+            io(cat.mag[a]), io(cat.tim[b]), io(cat.lon[b]), io(cat.lat[b]), io(cat.dep[b]), io(cat.mag[b]),
+            io(d),          io(dt),         io(cat.dat[a]), io(cat.nam[a]),
         };
         char want[MAX_LINE_LENGTH], got[PAIR_LINE_LEN];
         ASSERT_EQ(format_template(t, values, 16, want), PAIR_LINE_LEN);
@@ -271,20 +258,9 @@ TEST(Search, RecordsFromPiecesMatchTheTemplates) {
         ASSERT_EQ(std::string(got, PAIR_LINE_LEN), std::string(want, PAIR_LINE_LEN));
 
         const IoItem after[] = {
-            io(group),
-            io(cat.tim[a].c, TEXT_LEN),
-            io(cat.lat[a]),
-            io(cat.lon[a]),
-            io(cat.dep[a]),
-            io(cat.mag[a]),
-            io(cat.dat[a]),
-            io(cat.nam[a].c, TEXT_LEN),
-            io(cat.tim[b].c, TEXT_LEN),
-            io(cat.lat[b]),
-            io(cat.lon[b]),
-            io(cat.dep[b]),
-            io(cat.mag[b]),
-            io(cat.dat[b]),
+            io(group),      io(cat.tim[a]), io(cat.lat[a]), io(cat.lon[a]), io(cat.dep[a]),
+            io(cat.mag[a]), io(cat.dat[a]), io(cat.nam[a]), io(cat.tim[b]), io(cat.lat[b]),
+            io(cat.lon[b]), io(cat.dep[b]), io(cat.mag[b]), io(cat.dat[b]),
         };
         char want_after[MAX_LINE_LENGTH], got_after[AFTERSHOCK_LINE_LEN];
         ASSERT_EQ(format_template(ta, after, 14, want_after), AFTERSHOCK_LINE_LEN);

@@ -186,7 +186,7 @@ TEST(Templates, FieldRules) {
             ASSERT_EQ(std::from_chars(first, last, g).ptr, last);
             item = io(g);
             break;
-        case ItemKind::text: item = io(s.c, TEXT_LEN); break;
+        case ItemKind::text: item = io(s); break;
         }
         EXPECT_EQ(format(t, &item, 1), c.field);
     }
@@ -283,13 +283,8 @@ TEST(TemplatesDeathTest, MismatchedValues) {
     double g = 3;
     Text s = make_text("abc");
     const std::vector<std::vector<IoItem>> cases = {
-        {io(i), io(f)},
-        {io(i), io(f), io(s.c, TEXT_LEN), io(i)},
-        {io(f), io(f), io(s.c, TEXT_LEN)},
-        {io(i), io(i), io(s.c, TEXT_LEN)},
-        {io(i), io(s.c, TEXT_LEN), io(s.c, TEXT_LEN)},
-        {io(i), io(g), io(g)},
-        {io(i), io(g), io(i)},
+        {io(i), io(f)},        {io(i), io(f), io(s), io(i)}, {io(f), io(f), io(s)}, {io(i), io(i), io(s)},
+        {io(i), io(s), io(s)}, {io(i), io(g), io(g)},        {io(i), io(g), io(i)},
     };
     for (const std::vector<IoItem>& values : cases) {
         EXPECT_DEATH(format(t, values.data(), static_cast<int32_t>(values.size())), "report template write");
@@ -318,22 +313,8 @@ TEST(Templates, ReportLines) {
     float distance = 7.2f;
     float dt = 2.5f;
     const IoItem pair[] = {
-        io(group),
-        io(count),
-        io(e3.tim.c, TEXT_LEN),
-        io(e3.lon),
-        io(e3.lat),
-        io(e3.dep),
-        io(e3.mag),
-        io(e2.tim.c, TEXT_LEN),
-        io(e2.lon),
-        io(e2.lat),
-        io(e2.dep),
-        io(e2.mag),
-        io(distance),
-        io(dt),
-        io(e3.dat),
-        io(e3.nam.c, TEXT_LEN),
+        io(group),  io(count),  io(e3.tim), io(e3.lon), io(e3.lat),   io(e3.dep), io(e3.mag), io(e2.tim),
+        io(e2.lon), io(e2.lat), io(e2.dep), io(e2.mag), io(distance), io(dt),     io(e3.dat), io(e3.nam),
     };
     const std::string pair_line =
         "   1   1  2000-01-05T00:00:00       20.050  40.050   10.0    5.5   2000-01-02T12:00:00       "
@@ -341,8 +322,8 @@ TEST(Templates, ReportLines) {
 
     int32_t aftershock_count = 1;
     const IoItem aftershock[] = {
-        io(aftershock_count),   io(e4.tim.c, TEXT_LEN), io(e4.lat), io(e4.lon), io(e4.dep), io(e4.mag), io(e4.dat),
-        io(e4.nam.c, TEXT_LEN), io(e3.tim.c, TEXT_LEN), io(e3.lat), io(e3.lon), io(e3.dep), io(e3.mag), io(e3.dat),
+        io(aftershock_count), io(e4.tim), io(e4.lat), io(e4.lon), io(e4.dep), io(e4.mag), io(e4.dat),
+        io(e4.nam),           io(e3.tim), io(e3.lat), io(e3.lon), io(e3.dep), io(e3.mag), io(e3.dat),
     };
     const std::string aftershock_line =
         "   1 2000-01-06T00:00:00       40.060  20.040    8.0    5.1  36529.00000000  ND                  "
@@ -351,7 +332,7 @@ TEST(Templates, ReportLines) {
     Event p{make_text("2011-01-01T01:05:44.890Z"), -43.562f, 172.425f, 11.5f, 4.4f, 40542.04565845, make_text("")};
     float ring_distance = 1234.5678f;  // stored 1234.5677490234375
     const IoItem selection[] = {
-        io(p.tim.c, TEXT_LEN), io(p.lat), io(p.lon), io(p.dep), io(p.mag), io(p.dat), io(ring_distance),
+        io(p.tim), io(p.lat), io(p.lon), io(p.dep), io(p.mag), io(p.dat), io(ring_distance),
     };
     const std::string selection_line =
         "2011-01-01T01:05:44.890Z   -43.562   172.425   11.5    4.4  40542.045658451234.568";
@@ -385,7 +366,7 @@ TEST(Templates, WriteTemplateToFile) {
     RecordTemplate t = parse_template("(i3,\" \",a5)");
     int32_t n = 7;
     Text s = make_text("ab");
-    const IoItem values[] = {io(n), io(s.c, TEXT_LEN)};
+    const IoItem values[] = {io(n), io(s)};
     connect_stream(65, path);
     write_template(65, t, values, 2);
     n = -12;
