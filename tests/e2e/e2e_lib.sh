@@ -222,7 +222,8 @@ expect_stdout() {
 
 finish() {
   [ -z "$case_name" ] && return 0
-  note "$(e2e_compare "$w" "$w.snap" "$w.expect" "${any[@]}")"
+  [ -f "$w.snap/kinds" ] || problem "the case ran without before_run: nothing to compare the folder with"
+  [ -f "$w.snap/kinds" ] && note "$(e2e_compare "$w" "$w.snap" "$w.expect" "${any[@]}")"
   local is_known=0
   case " $(echo $known_faults) " in *" $case_name "*) is_known=1 ;; esac
   if [ -z "$problems" ]; then
