@@ -41,6 +41,27 @@ int32_t format_template(const RecordTemplate& t, const IoItem* values, int32_t c
 // Writes one line through the template to `stream`; no heap allocation.
 void write_template(int32_t stream, const RecordTemplate& t, const IoItem* values, int32_t count);
 
+// A run of consecutive value fields of a template (with any literal between
+// them) and the column of the template's line where it begins. A record can
+// then be laid out piece by piece, some pieces once per event and copied, and
+// still be described by its one template: every column comes from the
+// template's text.
+struct TemplateSlice {
+    RecordTemplate part;  // the entries of the slice, as a template of their own
+    int32_t column;       // 0-based column of the whole line where the slice begins
+    int32_t first_value;  // 1-based number, in the whole template, of the slice's first value field
+};
+
+// Value fields first_value .. first_value + count - 1 (1-based) of t; asking
+// for fields t does not have is a programming error and aborts.
+TemplateSlice template_slice(const RecordTemplate& t, int32_t first_value, int32_t count);
+// Whether two slices lay out their values alike (the same fields in the same
+// widths), so that a piece laid out for one fits the other.
+bool same_fields(const TemplateSlice& a, const TemplateSlice& b);
+// Copies every literal of t to its columns of `line` (t.length characters);
+// the value fields' columns are left as they were.
+void format_literals(const RecordTemplate& t, char* line);
+
 // The system's three templates.
 constexpr std::string_view AFTERSHOCK_TEMPLATE = "(i4,\" \",A24,2f8.3,2f7.1,f16.8,\"  \",A20,A24,2f8.3,2f7.1,f16.8)";
 constexpr std::string_view PAIR_TEMPLATE =

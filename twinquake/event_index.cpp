@@ -26,8 +26,6 @@ int32_t col_of(double lon) {
 void build_index(EventIndex& x, const EventCatalog& cat) {
     using namespace index_detail;
     const int32_t n = cat.n;
-    x.cat = &cat;
-    x.n = n;
     x.geo.assign(static_cast<size_t>(n) + 1, GeoPoint{});
     x.radius.assign(static_cast<size_t>(n) + 1, 0.0f);
     for (int32_t i = 1; i <= n; ++i) {

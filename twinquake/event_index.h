@@ -31,12 +31,11 @@ constexpr double GRID_MAX_KM = 3000.0;
 // the smaller radii of the many small events.
 constexpr float BIG_RADIUS_KM = 50.0f;
 
+// Built once per run from the loaded catalog (build_index); read-only after.
 struct EventIndex {
-    const EventCatalog* cat = nullptr;  // the catalog indexed
-    int32_t n = 0;                      // events, indices 1 to n
-    std::vector<GeoPoint> geo;          // prepared hypocentre of each event (1-based)
-    std::vector<float> radius;          // rupture radius of each event, km, 32-bit (1-based)
-    bool time_sorted = false;           // dat finite and non-decreasing over 1..n
+    std::vector<GeoPoint> geo;  // prepared hypocentre of each event (1-based)
+    std::vector<float> radius;  // rupture radius of each event, km, 32-bit (1-based)
+    bool time_sorted = false;   // dat finite and non-decreasing over 1..n
     // Range maximum of the magnitudes: a bottom-up segment tree over
     // positions 0..size-1 (event i at position i - 1); NaN counts as -inf.
     int32_t size = 0;            // leaves of the tree, a power of two
@@ -77,8 +76,9 @@ int32_t first_failing(int32_t lo, int32_t hi, Keep keep) {
 // Hands visit(j) every event j in lo..hi (in no particular order) that may lie
 // within `limit_km` of event c by the 32-bit formula; events farther away by
 // more than the pruning margin may be left out. visit returns false to stop.
-// Returns false when stopped.
+// Returns false when stopped. `cat` is the catalog the index was built from.
 template <class Visit>
-bool near_events(const EventIndex& x, int32_t c, double limit_km, int32_t lo, int32_t hi, Visit visit);
+bool near_events(const EventIndex& x, const EventCatalog& cat, int32_t c, double limit_km, int32_t lo, int32_t hi,
+                 Visit visit);
 
 #include "event_index_impl.h"

@@ -39,7 +39,8 @@ flags=(-std=c++20 -O1 -g -ffp-contract=off -fno-omit-frame-pointer -Wall -Wextra
        -fsanitize=address,undefined -fno-sanitize-recover=all)
 includes=(-I"$top/common" -I"$top/twinquake" -I"$top/epochnum" -I"$top/tests/reference" -I"$fuzz_src")
 sources=(common/text_io.cpp common/templates.cpp common/event_catalog.cpp common/geometry.cpp
-         twinquake/search.cpp twinquake/event_index.cpp epochnum/jdn.cpp
+         twinquake/search.cpp twinquake/event_index.cpp twinquake/records.cpp twinquake/run_state.cpp
+         epochnum/jdn.cpp
          tests/reference/reference_search.cpp)
 
 # The correctly rounded sinf, cosf, sincosf, acosf and powf that the programs

@@ -3,10 +3,30 @@
 #include "reference_search.h"
 
 #include "geometry.h"
+#include "records.h"
+#include "templates.h"
+#include "text_io.h"
 
 namespace ref {
 
 namespace {
+
+// One pair record through the whole PAIR_TEMPLATE.
+void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a, int32_t b, float d,
+                float dt) {
+    static const RecordTemplate t = parse_template(PAIR_TEMPLATE);
+    IoItem v[PAIR_VALUES];
+    pair_values(cat, group, count, a, b, d, dt, v);
+    write_template(stream, t, v, PAIR_VALUES);
+}
+
+// One aftershock record through the whole AFTERSHOCK_TEMPLATE.
+void write_aftershock(const EventCatalog& cat, int32_t number, int32_t i, int32_t best) {
+    static const RecordTemplate t = parse_template(AFTERSHOCK_TEMPLATE);
+    IoItem v[AFTERSHOCK_VALUES];
+    aftershock_values(cat, number, i, best, v);
+    write_template(AFTERSHOCK_STREAM, t, v, AFTERSHOCK_VALUES);
+}
 
 float distance(const EventCatalog& cat, int32_t a, int32_t b) {
     return hypo_distance(cat.lat[a], cat.lon[a], cat.dep[a], cat.lat[b], cat.lon[b], cat.dep[b]);

@@ -31,8 +31,7 @@
 #include "harness.h"
 #include "random_catalog.h"
 #include "reference_search.h"
-#include "run.h"
-#include "search.h"
+#include "search_run.h"
 #include "text_io.h"
 
 namespace fs = std::filesystem;
@@ -184,33 +183,7 @@ const Family RINGS{"Rings", 7, 100, 50, 800, rc::rings, ring_params};
 
 // ---- one run of a search -----------------------------------------------------------
 
-struct Reports {
-    std::string pairs;        // pair file
-    std::string echo;         // standard output
-    std::string e1pairs;      // E1-pair file
-    std::string aftershocks;  // "Aftershocks"
-};
-
 void connect(int32_t stream, const fs::path& p) { connect_stream(stream, p.string()); }
-
-// Connects, loads, runs the steps and closes as twinquake's run does, with
-// the files of this run named "<tag>.*" in `dir`.
-Reports run_steps(const fs::path& dir, const std::string& tag, int32_t n, const RunParameters& p, SearchSteps steps) {
-    reset_streams();
-    set_fatal_hook(throw_fatal);
-    connect(STDIN_STREAM, dir / "catalog");
-    connect(STDOUT_STREAM, dir / (tag + ".echo"));
-    connect(PAIR_STREAM, dir / (tag + ".pairs"));
-    connect(E1_PAIR_STREAM, dir / (tag + ".e1pairs"));
-    connect(AFTERSHOCK_STREAM, dir / (tag + ".Aftershocks"));
-    EventCatalog cat;
-    load_events(cat, STDIN_STREAM, n, Layout::labelled);
-    search_and_close(cat, p, steps);
-    close_all_streams();
-    reset_streams();
-    return {slurp(dir / (tag + ".pairs")), slurp(dir / (tag + ".echo")), slurp(dir / (tag + ".e1pairs")),
-            slurp(dir / (tag + ".Aftershocks"))};
-}
 
 EventCatalog load(const fs::path& file, int32_t n) {
     reset_streams();
@@ -294,16 +267,16 @@ void check_seed(const Family& fam, uint64_t seed, Tally& tally) {
     std::ofstream(dir / "catalog", std::ios::binary) << text;
 
     RunParameters p{};
-    Reports want, got;
+    RunReports want, got;
     std::string stage = "reading the catalog";
     try {
         EventCatalog cat = load(dir / "catalog", n);
         p = fam.params(r, cat, gc);
         tally.ordered += in_time_order(cat) ? 1 : 0;
         stage = "the reference search";
-        want = run_steps(dir, "ref", n, p, SearchSteps{ref::main_pass, ref::report_e1_pairs});
+        want = run_search_in(dir, "ref", dir / "catalog", n, p, Steps::reference);
         stage = "the fast search";
-        got = run_steps(dir, "fast", n, p, SearchSteps{&::main_pass, &::report_e1_pairs});
+        got = run_search_in(dir, "fast", dir / "catalog", n, p, Steps::fast);
     } catch (const Fatal&) {
         reset_streams();
         ADD_FAILURE() << fam.name << " seed " << seed << ": " << stage << " ended the run: " << last_diagnostic()
