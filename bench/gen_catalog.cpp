@@ -3,6 +3,7 @@
 // real catalogs.
 //
 //   gen_catalog N [seed] [--stats] > file
+//   gen_catalog N [seed] --shape swarm|swarm-far|point > file
 //
 // Writes N events in non-decreasing time from 1 January 1970, about 55 a day
 // on average, so the catalog spans about N / 55 days. The seismicity is
@@ -24,6 +25,11 @@
 // and arithmetic from + - * / and sqrt alone. The background rate does
 // not depend on N: for one seed, a shorter catalog is the beginning of a
 // longer one.
+//
+// --shape writes one of the dense shapes of the test catalogs instead
+// (tests/unit/random_catalog.h): a swarm of N - 1 events within 10 km and 29
+// days and an M6.0 at its centre a day later; the same with an M7.0 500 km
+// away amid the swarm's days; or N events at one single point over a month.
 //
 // --stats writes a summary to standard error: span, events a day, magnitude
 // range, how many events are background, aftershocks and doublets.
@@ -586,8 +592,26 @@ void write_stats(const std::vector<Quake>& qs) {
 }
 
 [[noreturn]] void usage() {
-    std::fprintf(stderr, "usage: gen_catalog N [seed] [--stats] > file\n");
+    std::fprintf(stderr, "usage: gen_catalog N [seed] [--stats | --shape swarm|swarm-far|point] > file\n");
     std::exit(1);
+}
+
+// A dense shape of the test catalogs, N events, written plainly.
+void write_shape(const char* shape, int64_t n, uint64_t seed) {
+    rc::Rng r = rc::make_rng(seed);
+    rc::GenCatalog c;
+    const int count = static_cast<int>(n);
+    if (std::strcmp(shape, "swarm") == 0) {
+        c = rc::swarm(r, count);
+    } else if (std::strcmp(shape, "swarm-far") == 0) {
+        c = rc::swarm_and_far(r, count);
+    } else if (std::strcmp(shape, "point") == 0) {
+        c = rc::one_point(r, count);
+    } else {
+        usage();
+    }
+    const std::string text = rc::render(r, c);
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 }  // namespace
@@ -597,10 +621,15 @@ int main(int argc, char** argv) {
     int64_t n = -1;
     uint64_t seed = 1;
     bool stats = false;
+    const char* shape = nullptr;
     int positional = 0;
     for (int k = 1; k < argc; ++k) {
         if (std::strcmp(argv[k], "--stats") == 0) {
             stats = true;
+            continue;
+        }
+        if (std::strcmp(argv[k], "--shape") == 0 && k + 1 < argc) {
+            shape = argv[++k];
             continue;
         }
         char* end = nullptr;
@@ -615,6 +644,10 @@ int main(int argc, char** argv) {
         ++positional;
     }
     if (n < 0 || n > 100000000) usage();
+    if (shape != nullptr) {
+        write_shape(shape, n, seed);
+        return 0;
+    }
 
     const std::vector<Quake> qs = generate(n, seed);
     char buf[256];

@@ -20,14 +20,21 @@
 
 // What the steps keep between them over one run.
 struct Search {
-    EventIndex index;             // prepared points, radii, magnitude trees, grid
+    EventIndex index;             // prepared points, radii, time and magnitude trees, grid
     std::vector<int32_t> parent;  // aftershock test of each event: its parent, itself, or -1 not made yet
+    std::vector<uint8_t> shock;   // E1 look-back of each event: 0 not made yet, 1 an aftershock, 2 not
     struct Found {
         int32_t m;  // catalog index of an E1 candidate
         float d;    // its distance from the E2, km
     };
     std::vector<Found> found;  // E1 candidates of the current E2
-    RecordCache records;       // per-event pieces of the records
+    struct Open {
+        float max;     // the largest magnitude below the node
+        int32_t node;  // node of the magnitude tree
+        bool by_cell;  // a node of index.cell_small_mag, else of index.mag
+    };
+    std::vector<Open> open;  // nodes still to look at in an aftershock test, largest first
+    RecordCache records;     // per-event pieces of the records
 };
 
 // Prepares the search over the loaded catalog; once per run, before the main pass.

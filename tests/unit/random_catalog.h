@@ -725,6 +725,99 @@ inline GenCatalog rings(Rng& r, int n) {
     return c;
 }
 
+// ---- dense shapes -------------------------------------------------------------
+//
+// Catalogs that pile many events into one place and time, where a search
+// that walks every nearby event of a window grows with the square of the
+// catalog: swarms, a single point, equal times, and these with their time
+// order broken here and there.
+
+// A plain style: the numbers in one usual form, no odd texts or lines.
+inline Style plain_style(Rng& r) {
+    Style s = usual_style(r);
+    s.decimals[LAT] = s.decimals[LON] = 4;
+    s.decimals[DEP] = 1;
+    s.decimals[MAG] = 1;
+    s.decimals[DAT] = 8;
+    s.vary = s.odd_form = s.odd_text = s.odd_line = 0.0;
+    s.keep_order = true;
+    return s;
+}
+
+// Gutenberg-Richter magnitudes from 2.5, capped at 5.9.
+inline double swarm_mag(Rng& r) { return std::min(gr_mag(r, 2.5, 1.0), 5.9); }
+
+// A swarm: n - 1 events within 10 km of a point over 29 days, then one M6.0
+// at its centre a day later; with `far`, one larger event as well, 500 km
+// away, in the middle of the swarm's days.
+inline GenCatalog swarm_of(Rng& r, int n, bool far) {
+    GenCatalog c;
+    c.style = plain_style(r);
+    const double lat = uniform(r, -50.0, 50.0), lon = uniform(r, -180.0, 180.0);
+    const double t0 = uniform(r, 30000.0, 44000.0);
+    const int swarm = std::max(1, n - 1 - (far ? 1 : 0));
+    for (int k = 0; k < swarm; ++k) {
+        double la = lat, lo = lon;
+        offset(r, la, lo, 10.0);
+        add(c, la, lo, depth(r, 8.0, 4.0), swarm_mag(r), t0 + uniform(r, 0.0, 29.0));
+    }
+    if (far) {
+        double la = lat, lo = lon;
+        destination(lat, lon, 500.0, uniform(r, 0.0, 2.0 * PI), la, lo);
+        add(c, la, lo, 15.0, 7.0, t0 + uniform(r, 0.0, 29.0));
+    }
+    add(c, lat, lon, 8.0, 6.0, t0 + 30.0);
+    sort_by_time(c);
+    return c;
+}
+
+inline GenCatalog swarm(Rng& r, int n) { return swarm_of(r, n, false); }
+inline GenCatalog swarm_and_far(Rng& r, int n) { return swarm_of(r, n, true); }
+
+// n events at one point (the same latitude, longitude and depth), GR
+// magnitudes, over a month; the distance between two of them is 0, about 2.2
+// or 3.1 km, or not a number, as the latitude makes it.
+inline GenCatalog one_point(Rng& r, int n) {
+    GenCatalog c;
+    c.style = plain_style(r);
+    const double lat = pick(r, {uniform(r, -60.0, 60.0), 35.0, 0.0, 45.0});
+    const double lon = uniform(r, -180.0, 180.0);
+    const double t0 = uniform(r, 30000.0, 44000.0);
+    const double span = pick(r, {1.0, 30.0, 60.0});
+    for (int k = 0; k < n; ++k) add(c, lat, lon, 10.0, swarm_mag(r), t0 + uniform(r, 0.0, span));
+    sort_by_time(c);
+    return c;
+}
+
+// A swarm or a clustered catalog whose times come in runs of equal values.
+inline GenCatalog equal_times(Rng& r, int n) {
+    GenCatalog c = chance(r, 0.5) ? swarm(r, n) : clustered(r, n);
+    for (size_t k = 1; k < c.ev.size(); ++k) {
+        if (chance(r, 0.6)) c.ev[k].v[DAT] = c.ev[k - 1].v[DAT];
+    }
+    return c;
+}
+
+// A dense shape in time order but for a few swapped neighbours, a swapped
+// far pair, or one event moved: the time order broken in a few places only.
+inline GenCatalog partly_unsorted(Rng& r, int n) {
+    GenCatalog c = pick(r, {0, 1, 2, 3}) == 0 ? clustered(r, n)
+                   : chance(r, 0.5)           ? swarm_of(r, n, chance(r, 0.3))
+                                              : one_point(r, n);
+    const int64_t size = static_cast<int64_t>(c.ev.size());
+    if (size < 3) return c;
+    const int64_t breaks = between(r, 1, 3);
+    for (int64_t k = 0; k < breaks; ++k) {
+        const int64_t a = between(r, 0, size - 2);
+        switch (between(r, 0, 2)) {
+        case 0: std::swap(c.ev[a], c.ev[a + 1]); break;
+        case 1: std::swap(c.ev[a], c.ev[between(r, 0, size - 1)]); break;
+        default: c.ev[a].v[DAT] += pick(r, {-40.0, 40.0, -1.0, 1.0}); break;
+        }
+    }
+    return c;
+}
+
 // ---- writing --------------------------------------------------------------------
 
 // Day count to a calendar text in the catalogs' manner, "2011-01-01T00:02:31.960Z".

@@ -3,8 +3,9 @@
 // search shortcuts: clustered sequences (memoized aftershock tests), broken
 // time order and equal times (searches on sorted times), wild values and
 // aliased coordinates (spatial pruning and indexing), tiny distances (where
-// the 32-bit distance is irregular), the edges of the time rules, and extreme
-// parameters.
+// the 32-bit distance is irregular), the edges of the time rules, extreme
+// parameters, and dense shapes (swarms, a swarm with a larger event far away,
+// one single point, equal times, catalogs out of order in a few places only).
 //
 // A failing seed keeps its scratch folder: the catalog, the four reports of
 // both searches, and a standard input with which twinquake itself reruns the
@@ -180,6 +181,14 @@ const Family TINY_DISTANCES{"TinyDistances", 4, 100, 20, 800, rc::tiny_distances
 const Family TIME_EDGES{"TimeEdges", 5, 100, 20, 1000, rc::time_edges, time_edge_params};
 const Family WINDOWS{"Windows", 6, 100, 20, 600, rc::clustered, window_params};
 const Family RINGS{"Rings", 7, 100, 50, 800, rc::rings, ring_params};
+// Dense shapes, where a search that walks every nearby event of a window
+// grows with the square of the catalog, and the same with the time order
+// broken in a few places only.
+const Family SWARMS{"Swarms", 8, 60, 50, 3000, rc::swarm, usual_params};
+const Family SWARM_AND_FAR{"SwarmAndFar", 9, 40, 50, 3000, rc::swarm_and_far, usual_params};
+const Family ONE_POINT{"OnePoint", 10, 60, 20, 2000, rc::one_point, usual_params};
+const Family EQUAL_TIMES{"EqualTimes", 11, 60, 20, 2000, rc::equal_times, usual_params};
+const Family PARTLY_UNSORTED{"PartlyUnsorted", 12, 80, 20, 2000, rc::partly_unsorted, usual_params};
 
 // ---- one run of a search -----------------------------------------------------------
 
@@ -354,5 +363,10 @@ TEST(Differential, TinyDistances) { run_family(TINY_DISTANCES); }
 TEST(Differential, TimeEdges) { run_family(TIME_EDGES); }
 TEST(Differential, Windows) { run_family(WINDOWS); }
 TEST(Differential, Rings) { run_family(RINGS); }
+TEST(Differential, Swarms) { run_family(SWARMS); }
+TEST(Differential, SwarmAndFar) { run_family(SWARM_AND_FAR); }
+TEST(Differential, OnePoint) { run_family(ONE_POINT); }
+TEST(Differential, EqualTimes) { run_family(EQUAL_TIMES); }
+TEST(Differential, PartlyUnsorted) { run_family(PARTLY_UNSORTED); }
 
 }  // namespace
