@@ -2,8 +2,9 @@
 //
 // Owns the catalog tables (1-based: index 0 never names an event), the two
 // line layouts and reading one line or a whole catalog through text_io's
-// free-form reads. The tables grow as lines are read; the count the user gives
-// is never trusted for an allocation up front.
+// free-form reads. The tables are made room for once from the size of a
+// catalog file, or grow as lines are read; the count the user gives is never
+// trusted for an allocation up front.
 // Does not own any search over the events.
 #pragma once
 
@@ -41,7 +42,10 @@ struct EventCatalog {
 };
 
 // One read statement on `stream` filling `ev` in layout order. Fields the
-// statement leaves unassigned keep the values `ev` held.
+// statement leaves unassigned keep the values `ev` held. The common line
+// (plain numbers and undelimited texts separated by blanks, all on one line)
+// is taken in one pass; any other goes to the general reader, with the same
+// result.
 void read_event(CatalogEvent& ev, int32_t stream, Layout layout);
 
 // read_event for lines 1 to n, stored at indices 1 to n; nothing when n <= 0.
@@ -49,3 +53,5 @@ void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout);
 
 // Appends one event at index cat.n + 1.
 void add_event(EventCatalog& cat, const CatalogEvent& ev);
+// Makes room in the tables for `events` events, slot 0 besides.
+void reserve_events(EventCatalog& cat, int64_t events);

@@ -45,6 +45,9 @@ int32_t last_event_below(const EventIndex& x, const MaxTree& t, bool by_cell, in
 // heap of tree nodes costs more than it saves there.
 constexpr int32_t SHORT_RUN = 48;
 
+// Steps of the E1 look-back taken one by one before the search by magnitude.
+constexpr int32_t FIRST_STEPS = 8;
+
 // Larger magnitudes first: the nodes of the magnitude trees that cover the
 // events of lo..i-1 that might reach event i with a radius of at most
 // BIG_RADIUS_KM (every event of the range when the grid cannot narrow it),
@@ -154,6 +157,11 @@ bool find_shock(const EventCatalog& cat, Search& s, int32_t m) {
     auto reaches = [&](int32_t j) {
         return cat.mag[j] > mag && !beyond_by_latitude(x, m, j, x.radius[j]) && x.radius[j] >= distance(x, m, j);
     };
+    // The walk's own first steps: in a dense cluster a larger event that
+    // reaches is most often among the last few.
+    for (int32_t j = m - 1; j >= std::max(lo, m - FIRST_STEPS); --j) {
+        if (reaches(j)) return true;
+    }
     auto big = std::lower_bound(x.big.begin(), x.big.end(), lo);
     for (; big != x.big.end() && *big < m; ++big) {
         if (reaches(*big)) return true;
