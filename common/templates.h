@@ -52,6 +52,43 @@ struct TemplateSlice {
     int32_t first_value;  // 1-based number, in the whole template, of the slice's first value field
 };
 
+// The columns that value fields first_value .. first_value + count - 1
+// (1-based) of a template text take, with the literals between them, worked
+// out at compile time from the text itself (a template of the system, so
+// well formed): a layout can copy a piece of that many columns as a constant.
+constexpr int32_t slice_columns(std::string_view text, int32_t first_value, int32_t count) {
+    const int32_t last_value = first_value + count - 1;
+    int32_t value = 0, columns = 0;
+    size_t at = 1;
+    auto number = [&] {
+        int32_t v = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') v = v * 10 + (text[at++] - '0');
+        return v;
+    };
+    while (at < text.size() && text[at] != ')') {
+        if (text[at] == '"') {
+            const size_t close = text.find('"', at + 1);
+            if (value >= first_value && value < last_value) columns += static_cast<int32_t>(close - at - 1);
+            at = close + 1;
+        } else {
+            int32_t repeat = number();
+            if (repeat == 0) repeat = 1;
+            ++at;  // the descriptor
+            const int32_t width = number();
+            if (at < text.size() && text[at] == '.') {
+                ++at;
+                number();
+            }
+            for (int32_t k = 0; k < repeat; ++k) {
+                ++value;
+                if (value >= first_value && value <= last_value) columns += width;
+            }
+        }
+        if (at < text.size() && text[at] == ',') ++at;
+    }
+    return columns;
+}
+
 // Value fields first_value .. first_value + count - 1 (1-based) of t; asking
 // for fields t does not have is a programming error and aborts.
 TemplateSlice template_slice(const RecordTemplate& t, int32_t first_value, int32_t count);

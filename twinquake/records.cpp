@@ -29,6 +29,14 @@ constexpr int32_t AFTER_EVENT_VALUES = 6;
 
 int64_t piece_offset(int32_t piece, int32_t len) { return static_cast<int64_t>(piece) * len; }
 
+// Columns of the pieces, from the template texts at compile time, so that
+// copying a piece is a copy of a constant size.
+constexpr int32_t PAIR_EVENT_LEN = slice_columns(PAIR_TEMPLATE, PAIR_EVENT_A, PAIR_EVENT_VALUES);
+constexpr int32_t PAIR_DAY_LEN = slice_columns(PAIR_TEMPLATE, PAIR_DAY, 1);
+constexpr int32_t AFTER_EVENT_LEN = slice_columns(AFTERSHOCK_TEMPLATE, AFTER_EVENT_I, AFTER_EVENT_VALUES);
+static_assert(slice_columns(PAIR_TEMPLATE, 1, PAIR_VALUES) == PAIR_LINE_LEN);
+static_assert(slice_columns(AFTERSHOCK_TEMPLATE, 1, AFTERSHOCK_VALUES) == AFTERSHOCK_LINE_LEN);
+
 [[noreturn]] void bad_layout(const char* what) {
     std::fprintf(stderr, "record layout: %s\n", what);
     std::abort();
@@ -56,7 +64,10 @@ const PairLayout& pair_layout() {
         p.name = template_slice(p.whole, PAIR_NAME, 1);
         // One piece serves both event blocks.
         if (!same_fields(p.event_a, p.event_b)) bad_layout("the two event blocks of PAIR_TEMPLATE differ");
-        p.piece_len = p.event_a.part.length + p.day.part.length;
+        if (p.event_a.part.length != PAIR_EVENT_LEN || p.day.part.length != PAIR_DAY_LEN) {
+            bad_layout("the pair pieces of PAIR_TEMPLATE");
+        }
+        p.piece_len = PAIR_EVENT_LEN + PAIR_DAY_LEN;
         format_literals(p.whole, p.blank);
         return p;
     }();
@@ -82,6 +93,7 @@ const AftershockLayout& aftershock_layout() {
         a.name = template_slice(a.whole, AFTER_NAME, 1);
         a.event_best = template_slice(a.whole, AFTER_EVENT_BEST, AFTER_EVENT_VALUES);
         if (!same_fields(a.event_i, a.event_best)) bad_layout("the two event blocks of AFTERSHOCK_TEMPLATE differ");
+        if (a.event_i.part.length != AFTER_EVENT_LEN) bad_layout("the event piece of AFTERSHOCK_TEMPLATE");
         format_literals(a.whole, a.blank);
         return a;
     }();
@@ -115,13 +127,13 @@ int64_t pair_piece(const EventCatalog& cat, RecordCache& rc, int32_t e) {
         IoItem v[PAIR_VALUES];
         pair_values(cat, none, none, e, e, zero, zero, v);
         lay_slice(l.event_a, v, at - l.event_a.column);
-        lay_slice(l.day, v, at + l.event_a.part.length - l.day.column);
+        lay_slice(l.day, v, at + PAIR_EVENT_LEN - l.day.column);
     });
 }
 
 int64_t aftershock_piece(const EventCatalog& cat, RecordCache& rc, int32_t e) {
     const AftershockLayout& l = aftershock_layout();
-    return piece_of(rc.aftershock, e, l.event_i.part.length, [&](char* at) {
+    return piece_of(rc.aftershock, e, AFTER_EVENT_LEN, [&](char* at) {
         const int32_t none = 0;
         IoItem v[AFTERSHOCK_VALUES];
         aftershock_values(cat, none, e, e, v);
@@ -147,15 +159,14 @@ void pair_line(const EventCatalog& cat, RecordCache& rc, int32_t group, int32_t 
     const int64_t at_b = pair_piece(cat, rc, b);  // may move the pool: take pointers after both
     const char* pa = rc.pair.text.data() + at_a;
     const char* pb = rc.pair.text.data() + at_b;
-    const int32_t event_len = l.event_a.part.length;
     IoItem v[PAIR_VALUES];
     pair_values(cat, group, count, a, b, d, dt, v);
     std::memcpy(line, l.blank, PAIR_LINE_LEN);
     lay_slice(l.head, v, line);
-    std::memcpy(line + l.event_a.column, pa, static_cast<size_t>(event_len));
-    std::memcpy(line + l.event_b.column, pb, static_cast<size_t>(event_len));
+    std::memcpy(line + l.event_a.column, pa, PAIR_EVENT_LEN);
+    std::memcpy(line + l.event_b.column, pb, PAIR_EVENT_LEN);
     lay_slice(l.gap, v, line);
-    std::memcpy(line + l.day.column, pa + event_len, static_cast<size_t>(l.day.part.length));
+    std::memcpy(line + l.day.column, pa + PAIR_EVENT_LEN, PAIR_DAY_LEN);
     lay_slice(l.name, v, line);
 }
 
@@ -163,12 +174,11 @@ void aftershock_line(const EventCatalog& cat, RecordCache& rc, int32_t number, i
     const AftershockLayout& l = aftershock_layout();
     const int64_t at_i = aftershock_piece(cat, rc, i);
     const int64_t at_best = aftershock_piece(cat, rc, best);  // may move the pool
-    const size_t event_len = static_cast<size_t>(l.event_i.part.length);
     IoItem v[AFTERSHOCK_VALUES];
     aftershock_values(cat, number, i, best, v);
     std::memcpy(line, l.blank, AFTERSHOCK_LINE_LEN);
     lay_slice(l.number, v, line);
-    std::memcpy(line + l.event_i.column, rc.aftershock.text.data() + at_i, event_len);
+    std::memcpy(line + l.event_i.column, rc.aftershock.text.data() + at_i, AFTER_EVENT_LEN);
     lay_slice(l.name, v, line);
-    std::memcpy(line + l.event_best.column, rc.aftershock.text.data() + at_best, event_len);
+    std::memcpy(line + l.event_best.column, rc.aftershock.text.data() + at_best, AFTER_EVENT_LEN);
 }
