@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
 
 namespace index_detail {
 
@@ -28,7 +29,14 @@ namespace {
 
 constexpr float NO_MAG = -std::numeric_limits<float>::infinity();
 
+// The trees number their nodes up to twice their leaves in 32 bits: a
+// catalog of more than 2^30 events (hundreds of gigabytes of tables) has no
+// room, and ends the run as an allocation that fails does.
 int32_t power_of_two_at_least(int64_t n) {
+    if (n > (int64_t{1} << 30)) {
+        if (std::new_handler h = std::get_new_handler()) h();
+        throw std::bad_alloc();
+    }
     int32_t size = 1;
     while (size < n) size *= 2;
     return size;

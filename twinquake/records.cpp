@@ -27,8 +27,6 @@ constexpr int32_t AFTER_NAME = 8;     // nam(i)
 constexpr int32_t AFTER_EVENT_BEST = 9;
 constexpr int32_t AFTER_EVENT_VALUES = 6;
 
-int64_t piece_offset(int32_t piece, int32_t len) { return static_cast<int64_t>(piece) * len; }
-
 // Columns of the pieces, from the template texts at compile time, so that
 // copying a piece is a copy of a constant size.
 constexpr int32_t PAIR_EVENT_LEN = slice_columns(PAIR_TEMPLATE, PAIR_EVENT_A, PAIR_EVENT_VALUES);

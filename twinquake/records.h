@@ -22,6 +22,17 @@ constexpr int32_t AFTERSHOCK_VALUES = 14;     // value fields of AFTERSHOCK_TEMP
 constexpr int32_t PAIR_LINE_LEN = 189;        // columns of a pair record
 constexpr int32_t AFTERSHOCK_LINE_LEN = 167;  // columns of an aftershock record
 
+// A 64-bit counter as a record's I field shows it: beyond the 32-bit range it
+// stays at the largest 32-bit value, which an I4 field shows as asterisks,
+// as it shows every count above 9999.
+inline int32_t printed_count(int64_t count) {
+    return count > INT32_MAX ? INT32_MAX : count < INT32_MIN ? INT32_MIN : static_cast<int32_t>(count);
+}
+
+// Offset in a piece cache of piece number `piece` of `len` characters: 64-bit,
+// as millions of pieces pass 2^31 bytes.
+inline int64_t piece_offset(int32_t piece, int32_t len) { return static_cast<int64_t>(piece) * len; }
+
 // The values of a pair record in PAIR_TEMPLATE's order: group, count, then
 // tim, lon, lat, dep, mag of event a (the E2, or the later E1), the same of
 // event b (the E1, or the earlier E1), their distance d (km), their time

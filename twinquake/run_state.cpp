@@ -12,18 +12,19 @@ static_assert(PROMPT_LEN == 87);
 
 }  // namespace
 
-int32_t ie1_count(const E1Table& t, int32_t g) {
-    if (g < 1 || g >= static_cast<int32_t>(t.first.size())) return 0;
-    int32_t end = g + 1 < static_cast<int32_t>(t.first.size()) ? t.first[g + 1] : static_cast<int32_t>(t.slot.size());
-    return end - t.first[g];
+int32_t ie1_count(const E1Table& t, int64_t g) {
+    const int64_t groups = static_cast<int64_t>(t.first.size());
+    if (g < 1 || g >= groups) return 0;
+    const int64_t end = g + 1 < groups ? t.first[g + 1] : static_cast<int64_t>(t.slot.size());
+    return static_cast<int32_t>(end - t.first[g]);
 }
 
-int32_t ie1(const E1Table& t, int32_t g, int32_t k) { return t.slot[t.first[g] + k - 1]; }
+int32_t ie1(const E1Table& t, int64_t g, int32_t k) { return t.slot[t.first[g] + k - 1]; }
 
 void open_group(RunState& st) {
     ++st.group_count;
     if (st.ie1.first.empty()) st.ie1.first.push_back(0);  // group 0 names no group
-    st.ie1.first.push_back(static_cast<int32_t>(st.ie1.slot.size()));
+    st.ie1.first.push_back(static_cast<int64_t>(st.ie1.slot.size()));
 }
 
 void read_dialogue(RunParameters& p, RunFiles& files, int32_t& n) {

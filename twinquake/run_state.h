@@ -45,20 +45,25 @@ struct RunFiles {
 
 // The E1 of every group, in the order found (nearest in time first). The
 // table grows with the data: no group and no E1 is ever dropped.
+// Offsets are 64-bit: the E1 of all groups together can pass 2^31.
 struct E1Table {
-    std::vector<int32_t> first;  // first[g]: offset in `slot` of group g's first E1 (1-based g)
+    std::vector<int64_t> first;  // first[g]: offset in `slot` of group g's first E1 (1-based g)
     std::vector<int32_t> slot;   // catalog indices of the E1, group after group
 };
 
+// The counters are 64-bit: the E1-pair report goes on counting group_count
+// for every pair of E1 of a group, and one group of 66,000 E1 alone passes
+// 2^31. Records show them through printed_count (records.h).
 struct RunState {
-    int32_t group_count = 0;       // groups opened so far; goes on counting in the E1-pair report
-    int32_t aftershock_count = 0;  // aftershock records written so far
+    int64_t group_count = 0;       // groups opened so far; goes on counting in the E1-pair report
+    int64_t aftershock_count = 0;  // aftershock records written so far
     E1Table ie1;                   // the E1 of each group
 };
 
-// Number of E1 of group g (1-based) and its k-th E1 (1-based).
-int32_t ie1_count(const E1Table& t, int32_t g);
-int32_t ie1(const E1Table& t, int32_t g, int32_t k);
+// Number of E1 of group g (1-based; a group holds fewer than 2^31 E1, as a
+// catalog holds fewer events) and its k-th E1 (1-based).
+int32_t ie1_count(const E1Table& t, int64_t g);
+int32_t ie1(const E1Table& t, int64_t g, int32_t k);
 // Opens the next group of the E1 table: group_count + 1, its E1 to follow in `slot`.
 void open_group(RunState& st);
 

@@ -241,7 +241,7 @@ bool screen_e2(const EventCatalog& cat, const RunParameters& p, Search& s, RunSt
     if (best != i) {
         ++st.aftershock_count;
         char line[AFTERSHOCK_LINE_LEN];
-        aftershock_line(cat, s.records, st.aftershock_count, i, best, line);
+        aftershock_line(cat, s.records, printed_count(st.aftershock_count), i, best, line);
         write_line(AFTERSHOCK_STREAM, std::string_view(line, AFTERSHOCK_LINE_LEN));
         return false;
     }
@@ -280,7 +280,7 @@ void collect_e1(const EventCatalog& cat, const RunParameters& p, Search& s, RunS
         ++e1_count;
         if (e1_count == 1) open_group(st);
         char line[PAIR_LINE_LEN];
-        pair_line(cat, s.records, st.group_count, e1_count, i, f.m, f.d, dt, line);
+        pair_line(cat, s.records, printed_count(st.group_count), e1_count, i, f.m, f.d, dt, line);
         write_line(PAIR_STREAM, std::string_view(line, PAIR_LINE_LEN));
         write_line(STDOUT_STREAM, std::string_view(line, PAIR_LINE_LEN));
         st.ie1.slot.push_back(f.m);
@@ -289,8 +289,8 @@ void collect_e1(const EventCatalog& cat, const RunParameters& p, Search& s, RunS
 
 void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, Search& s, RunState& st) {
     const EventIndex& x = s.index;
-    const int32_t groups = st.group_count;
-    for (int32_t g = 1; g <= groups; ++g) {
+    const int64_t groups = st.group_count;
+    for (int64_t g = 1; g <= groups; ++g) {
         const int32_t count = ie1_count(st.ie1, g);
         for (int32_t a = 1; a <= count; ++a) {
             int32_t jj = 0;
@@ -305,7 +305,7 @@ void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, Search& s,
                 const float d = distance(x, ea, eb);
                 if (p.dist_range >= d) {
                     char line[PAIR_LINE_LEN];
-                    pair_line(cat, s.records, st.group_count, jj, ea, eb, d, dt, line);
+                    pair_line(cat, s.records, printed_count(st.group_count), jj, ea, eb, d, dt, line);
                     write_line(E1_PAIR_STREAM, std::string_view(line, PAIR_LINE_LEN));
                 }
             }

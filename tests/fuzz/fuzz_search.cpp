@@ -77,8 +77,8 @@ Text pick_text(Bytes& in, int32_t i, char tag) {
 
 struct Reports {
     std::string pairs, echo, e1pairs, aftershocks;
-    int32_t group_count = 0;
-    int32_t aftershock_count = 0;
+    int64_t group_count = 0;
+    int64_t aftershock_count = 0;
     E1Table ie1;
 };
 

@@ -250,3 +250,45 @@ TEST(Search, RecordsFromPiecesMatchTheTemplates) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs past 2^31: the offsets of the record pieces and of the E1 table, and
+// the counters the E1-pair report runs up, with no run that size.
+TEST(Search, OffsetsAndCountersPastTwoToThe31) {
+    // 40 million aftershock pieces of 70 columns lie 2.8e9 bytes in.
+    EXPECT_EQ(piece_offset(40'000'000, 70), int64_t{2'800'000'000});
+    EXPECT_EQ(piece_offset(INT32_MAX, 189), int64_t{INT32_MAX} * 189);
+
+    // Groups whose E1 begin beyond 2^31 in the table keep their counts.
+    E1Table t;
+    t.first = {0, int64_t{2'999'999'990}, int64_t{3'000'000'000}, int64_t{3'000'000'005}};
+    EXPECT_EQ(ie1_count(t, 1), 10);
+    EXPECT_EQ(ie1_count(t, 2), 5);
+
+    // The group counter goes past 2^31 without overflow, and every record
+    // that shows it has asterisks in its I4 column, as from 10,000 on.
+    RunState st;
+    st.group_count = INT32_MAX - 1;
+    open_group(st);
+    open_group(st);
+    EXPECT_EQ(st.group_count, int64_t{INT32_MAX} + 1);
+    EXPECT_EQ(printed_count(st.group_count), INT32_MAX);
+    EXPECT_EQ(printed_count(int64_t{1} << 40), INT32_MAX);
+    EXPECT_EQ(printed_count(12345), 12345);
+
+    EventCatalog cat;
+    CatalogEvent ev{make_text("T"), 1.0f, 2.0f, 3.0f, 4.0f, 30000.0, make_text("N")};
+    add_event(cat, ev);
+    add_event(cat, ev);
+    RecordCache rc;
+    prepare_records(rc, cat.n);
+    char line[PAIR_LINE_LEN];
+    pair_line(cat, rc, printed_count(st.group_count), 1, 1, 2, 0.0f, 0.0f, line);
+    EXPECT_EQ(std::string(line, 8), "****   1");
+    char after[AFTERSHOCK_LINE_LEN];
+    aftershock_line(cat, rc, printed_count(int64_t{5'000'000'000}), 1, 2, after);
+    EXPECT_EQ(std::string(after, 5), "**** ");
+}
+
+}  // namespace
