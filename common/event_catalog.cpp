@@ -89,24 +89,29 @@ void read_event(CatalogEvent& ev, int32_t stream, Layout layout) {
 void add_event(EventCatalog& cat, const CatalogEvent& ev) {
     if (cat.tim.empty()) {
         // Slot 0 never names an event.
-        CatalogEvent none{};
-        none.tim = make_text("");
-        none.nam = none.tim;
-        cat.tim.push_back(none.tim);
+        ShownTim tim;
+        std::memset(tim.c, ' ', sizeof tim.c);
+        ShownNam nam;
+        std::memset(nam.c, ' ', sizeof nam.c);
+        cat.tim.push_back(tim);
         cat.lat.push_back(0);
         cat.lon.push_back(0);
         cat.dep.push_back(0);
         cat.mag.push_back(0);
         cat.dat.push_back(0);
-        cat.nam.push_back(none.nam);
+        cat.nam.push_back(nam);
     }
-    cat.tim.push_back(ev.tim);
+    ShownTim tim;
+    std::memcpy(tim.c, ev.tim.c, sizeof tim.c);
+    ShownNam nam;
+    std::memcpy(nam.c, ev.nam.c, sizeof nam.c);
+    cat.tim.push_back(tim);
     cat.lat.push_back(ev.lat);
     cat.lon.push_back(ev.lon);
     cat.dep.push_back(ev.dep);
     cat.mag.push_back(ev.mag);
     cat.dat.push_back(ev.dat);
-    cat.nam.push_back(ev.nam);
+    cat.nam.push_back(nam);
     ++cat.n;
 }
 
