@@ -3,6 +3,7 @@
 // real catalogs.
 //
 //   gen_catalog N [seed] [--stats] > file
+//   gen_catalog N [seed] --shape swarm|swarm-far|point > file
 //
 // Writes N events in non-decreasing time from 1 January 1970, about 55 a day
 // on average, so the catalog spans about N / 55 days. The seismicity is
@@ -18,13 +19,17 @@
 // - doublets: now and then a large event is followed within days by another
 //   of similar magnitude nearby.
 //
-// The output depends only on N and the seed. Every random value is derived
-// here from the raw 64-bit output of std::mt19937_64 (whose sequence is fixed
-// by the standard), never through the standard distributions, and the
-// logarithm, exponential and cosine are computed here from + - * / and sqrt
-// alone, so no library version can change a digit. The background rate does
+// The output depends only on N and the seed, on every platform: the random
+// numbers and the logarithm, exponential and cosine are those of the test
+// catalogs (tests/unit/random_catalog.h), the raw output of std::mt19937_64
+// and arithmetic from + - * / and sqrt alone. The background rate does
 // not depend on N: for one seed, a shorter catalog is the beginning of a
 // longer one.
+//
+// --shape writes one of the dense shapes of the test catalogs instead
+// (tests/unit/random_catalog.h): a swarm of N - 1 events within 10 km and 29
+// days and an M6.0 at its centre a day later; the same with an M7.0 500 km
+// away amid the swarm's days; or N events at one single point over a month.
 //
 // --stats writes a summary to standard error: span, events a day, magnitude
 // range, how many events are background, aftershocks and doublets.
@@ -40,6 +45,7 @@
 #include <string_view>
 #include <vector>
 
+#include "random_catalog.h"
 #include "text_io.h"
 
 namespace {
@@ -72,11 +78,6 @@ constexpr double SCATTER_SHARE = 0.04;     // background events away from every 
 constexpr double KM_PER_DEGREE = 111.195;  // km per degree of a great circle, radius 6371 km
 constexpr double MAX_DEPTH = 700.0;        // km
 constexpr int64_t MS_PER_DAY = 86400000;   // milliseconds in a day
-constexpr double PI = 3.14159265358979323846;
-constexpr double LN2_HI = 6.93147180369123816490e-01;  // ln 2, high part (fdlibm's split)
-constexpr double LN2_LO = 1.90821492927058770002e-10;  // ln 2, low part
-constexpr double LN2 = 0.69314718055994530942;
-constexpr double LN10 = 2.30258509299404568402;
 
 enum class Kind : uint8_t { background, aftershock, doublet };
 
@@ -92,83 +93,20 @@ struct Quake {
     uint8_t decimals;  // decimals printed for the magnitude, 1 or 2
 };
 
-// ---- arithmetic that comes out the same on every platform ----
-
-// Natural logarithm of x > 0: x = m 2^e with m in [sqrt(1/2), sqrt(2)), then
-// ln m = 2 atanh((m - 1) / (m + 1)) by its series.
-double det_log(double x) {
-    int e = 0;
-    double m = std::frexp(x, &e);  // exact: m in [0.5, 1)
-    if (m < 0.70710678118654752440) {
-        m *= 2.0;
-        --e;
-    }
-    const double s = (m - 1.0) / (m + 1.0);  // |s| <= 0.1716
-    const double s2 = s * s;
-    double sum = 0.0;
-    for (int k = 27; k >= 1; k -= 2) sum = sum * s2 + 1.0 / k;
-    return e * LN2 + 2.0 * s * sum;
-}
-
-// e^x: x = k ln 2 + r with |r| <= ln 2 / 2, e^r by its series, then 2^k.
-double det_exp(double x) {
-    if (x < -700.0) return 0.0;
-    const double k = std::floor(x / LN2 + 0.5);
-    const double r = (x - k * LN2_HI) - k * LN2_LO;
-    double sum = 1.0;
-    for (int n = 18; n >= 1; --n) sum = 1.0 + sum * r / n;
-    return std::ldexp(sum, static_cast<int>(k));  // exact
-}
-
-double det_pow(double base, double y) { return det_exp(y * det_log(base)); }
-
-// cos x for |x| <= pi / 2 (latitudes in radians), by its series.
-double det_cos(double x) {
-    const double x2 = x * x;
-    double sum = 1.0;
-    for (int n = 24; n >= 2; n -= 2) sum = 1.0 - sum * x2 / (n * (n - 1));
-    return sum;
-}
-
-// ---- random values from the raw generator ----
-
-struct Rng {
-    std::mt19937_64 g;  // its output sequence is fixed by the C++ standard
-};
-
-// Uniform in [0, 1): the top 53 bits.
-double uniform(Rng& r) { return static_cast<double>(r.g() >> 11) * 0x1.0p-53; }
-// Uniform in (0, 1): never 0, for logarithms.
-double uniform_open(Rng& r) { return (static_cast<double>(r.g() >> 11) + 0.5) * 0x1.0p-53; }
-
-double exponential(Rng& r, double mean) { return -mean * det_log(uniform_open(r)); }
-
-// Standard normal by the polar method (no sine or cosine needed).
-double normal(Rng& r) {
-    for (;;) {
-        const double x = 2.0 * uniform(r) - 1.0;
-        const double y = 2.0 * uniform(r) - 1.0;
-        const double s = x * x + y * y;
-        if (s > 0.0 && s < 1.0) return x * std::sqrt(-2.0 * det_log(s) / s);
-    }
-}
-
-// Poisson count of the given mean: by products of uniforms for small means,
-// by the rounded normal approximation for large ones.
-int64_t poisson(Rng& r, double mean) {
-    if (mean < 30.0) {
-        const double limit = det_exp(-mean);
-        int64_t k = 0;
-        double p = uniform_open(r);
-        while (p > limit) {
-            ++k;
-            p *= uniform_open(r);
-        }
-        return k;
-    }
-    const double v = std::floor(mean + std::sqrt(mean) * normal(r) + 0.5);
-    return v < 0.0 ? 0 : static_cast<int64_t>(v);
-}
+// The random numbers and the platform-independent arithmetic of the test
+// catalogs.
+using rc::det_cos;
+using rc::det_exp;
+using rc::det_log;
+using rc::det_pow;
+using rc::exponential;
+using rc::LN10;
+using rc::normal;
+using rc::PI;
+using rc::poisson;
+using rc::Rng;
+using rc::uniform;
+using rc::uniform_open;
 
 // Gutenberg-Richter magnitude between MAG_MIN and MAG_MAX.
 double gr_magnitude(Rng& r) {
@@ -503,7 +441,7 @@ void grow_sequence(Rng& r, std::vector<Quake>& all, size_t first) {
 // no longer change: every later background event, and so all of its
 // sequence, comes after the latest one generated.
 std::vector<Quake> generate(int64_t n, uint64_t seed) {
-    Rng r{std::mt19937_64(seed)};
+    Rng r = rc::make_rng(seed);
     const std::vector<Segment> segs = make_segments();
     const int64_t start = to_ms(START_DAT);
     std::vector<Quake> all;
@@ -654,8 +592,26 @@ void write_stats(const std::vector<Quake>& qs) {
 }
 
 [[noreturn]] void usage() {
-    std::fprintf(stderr, "usage: gen_catalog N [seed] [--stats] > file\n");
+    std::fprintf(stderr, "usage: gen_catalog N [seed] [--stats | --shape swarm|swarm-far|point] > file\n");
     std::exit(1);
+}
+
+// A dense shape of the test catalogs, N events, written plainly.
+void write_shape(const char* shape, int64_t n, uint64_t seed) {
+    rc::Rng r = rc::make_rng(seed);
+    rc::GenCatalog c;
+    const int count = static_cast<int>(n);
+    if (std::strcmp(shape, "swarm") == 0) {
+        c = rc::swarm(r, count);
+    } else if (std::strcmp(shape, "swarm-far") == 0) {
+        c = rc::swarm_and_far(r, count);
+    } else if (std::strcmp(shape, "point") == 0) {
+        c = rc::one_point(r, count);
+    } else {
+        usage();
+    }
+    const std::string text = rc::render(r, c);
+    std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 }  // namespace
@@ -665,10 +621,15 @@ int main(int argc, char** argv) {
     int64_t n = -1;
     uint64_t seed = 1;
     bool stats = false;
+    const char* shape = nullptr;
     int positional = 0;
     for (int k = 1; k < argc; ++k) {
         if (std::strcmp(argv[k], "--stats") == 0) {
             stats = true;
+            continue;
+        }
+        if (std::strcmp(argv[k], "--shape") == 0 && k + 1 < argc) {
+            shape = argv[++k];
             continue;
         }
         char* end = nullptr;
@@ -683,6 +644,10 @@ int main(int argc, char** argv) {
         ++positional;
     }
     if (n < 0 || n > 100000000) usage();
+    if (shape != nullptr) {
+        write_shape(shape, n, seed);
+        return 0;
+    }
 
     const std::vector<Quake> qs = generate(n, seed);
     char buf[256];

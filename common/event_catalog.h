@@ -2,8 +2,9 @@
 //
 // Owns the catalog tables (1-based: index 0 never names an event), the two
 // line layouts and reading one line or a whole catalog through text_io's
-// free-form reads. The tables grow as lines are read; the count the user gives
-// is never trusted for an allocation up front.
+// free-form reads. The tables are made room for once from the size of a
+// catalog file, or grow as lines are read; the count the user gives is never
+// trusted for an allocation up front.
 // Does not own any search over the events.
 #pragma once
 
@@ -28,20 +29,42 @@ enum class Layout : uint8_t {
     plain,     // tim lat lon dep mag dat (ringpick)
 };
 
-// Parallel tables, index 1 to count(); slot 0 is unused.
+// The characters of a catalog text that any record shows: tim is printed by
+// its first 24 characters (A24), nam by its first 30 or 20 (A30, A20). The
+// tables keep only those, blank-padded as the 50-character text is; a
+// record's A field gives the same characters from either.
+constexpr int32_t TIM_SHOWN = 24;
+constexpr int32_t NAM_SHOWN = 30;
+static_assert(TIM_SHOWN <= TEXT_LEN && NAM_SHOWN <= TEXT_LEN);
+
+struct ShownTim {
+    char c[TIM_SHOWN];  // the first TIM_SHOWN characters of tim
+};
+struct ShownNam {
+    char c[NAM_SHOWN];  // the first NAM_SHOWN characters of nam
+};
+
+// Statement items of a shown text, for writing.
+inline IoItem io(const ShownTim& t) { return io(static_cast<const char*>(t.c), TIM_SHOWN); }
+inline IoItem io(const ShownNam& t) { return io(static_cast<const char*>(t.c), NAM_SHOWN); }
+
+// Parallel tables, index 1 to n; slot 0 is unused.
 struct EventCatalog {
-    std::vector<Text> tim;    // origin time text
-    std::vector<float> lat;   // degrees
-    std::vector<float> lon;   // degrees
-    std::vector<float> dep;   // km
-    std::vector<float> mag;   // magnitude
-    std::vector<double> dat;  // days
-    std::vector<Text> nam;    // label (labelled layout only)
-    int32_t n = 0;            // events loaded
+    std::vector<ShownTim> tim;  // origin time text, as shown
+    std::vector<float> lat;     // degrees
+    std::vector<float> lon;     // degrees
+    std::vector<float> dep;     // km
+    std::vector<float> mag;     // magnitude
+    std::vector<double> dat;    // days
+    std::vector<ShownNam> nam;  // label (labelled layout only), as shown
+    int32_t n = 0;              // events loaded
 };
 
 // One read statement on `stream` filling `ev` in layout order. Fields the
-// statement leaves unassigned keep the values `ev` held.
+// statement leaves unassigned keep the values `ev` held. The common line
+// (plain numbers and undelimited texts separated by blanks, all on one line)
+// is taken in one pass; any other goes to the general reader, with the same
+// result.
 void read_event(CatalogEvent& ev, int32_t stream, Layout layout);
 
 // read_event for lines 1 to n, stored at indices 1 to n; nothing when n <= 0.
@@ -49,3 +72,5 @@ void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout);
 
 // Appends one event at index cat.n + 1.
 void add_event(EventCatalog& cat, const CatalogEvent& ev);
+// Makes room in the tables for `events` events, slot 0 besides.
+void reserve_events(EventCatalog& cat, int64_t events);

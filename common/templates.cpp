@@ -374,3 +374,54 @@ void write_template(int32_t stream, const RecordTemplate& t, const IoItem* value
     int32_t n = format_template(t, values, count, line);
     write_line(stream, std::string_view(line, static_cast<size_t>(n)));
 }
+
+TemplateSlice template_slice(const RecordTemplate& t, int32_t first_value, int32_t count) {
+    const int32_t last_value = first_value + count - 1;
+    if (first_value < 1 || count < 1 || last_value > t.value_count) {
+        std::fprintf(stderr, "report template slice: values %d to %d of a template of %d\n",
+                     static_cast<int>(first_value), static_cast<int>(last_value), static_cast<int>(t.value_count));
+        std::abort();
+    }
+    TemplateSlice s{};
+    s.first_value = first_value;
+    int32_t column = 0, value = 0, literal_used = 0;
+    for (int32_t k = 0; k < t.entry_count && value < last_value; ++k) {
+        TemplateEntry e = t.entries[k];
+        if (e.desc != 'L') ++value;
+        if (value >= first_value) {
+            if (s.part.entry_count == 0) s.column = column;
+            if (e.desc == 'L') {  // a literal between two fields of the slice
+                std::memcpy(s.part.literals + literal_used, t.literals + e.lit_at, static_cast<size_t>(e.w));
+                e.lit_at = static_cast<int16_t>(literal_used);
+                literal_used += e.w;
+            } else {
+                ++s.part.value_count;
+            }
+            s.part.entries[s.part.entry_count++] = e;
+            s.part.length += e.w;
+        }
+        column += e.w;
+    }
+    return s;
+}
+
+bool same_fields(const TemplateSlice& a, const TemplateSlice& b) {
+    if (a.part.entry_count != b.part.entry_count) return false;
+    for (int32_t k = 0; k < a.part.entry_count; ++k) {
+        const TemplateEntry &x = a.part.entries[k], &y = b.part.entries[k];
+        if (x.desc != y.desc || x.w != y.w || x.d != y.d) return false;
+        if (x.desc == 'L' &&
+            std::memcmp(a.part.literals + x.lit_at, b.part.literals + y.lit_at, static_cast<size_t>(x.w)) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void format_literals(const RecordTemplate& t, char* line) {
+    for (int32_t k = 0; k < t.entry_count; ++k) {
+        const TemplateEntry& e = t.entries[k];
+        if (e.desc == 'L') std::memcpy(line, t.literals + e.lit_at, static_cast<size_t>(e.w));
+        line += e.w;
+    }
+}

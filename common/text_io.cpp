@@ -39,6 +39,7 @@ struct Reader {
     size_t len = 0;              // its length in bytes
     size_t pos = 0;              // position in it
     bool has_line = false;       // a current line is held
+    bool held = false;           // the current line is held for the next statement (peek_line)
     bool eof = false;            // the input is exhausted
     int64_t line_no = 0;         // number of the current line in its file
 };
@@ -734,8 +735,10 @@ void read_free(int32_t stream, const IoItem* items, int32_t count) {
     }
     Reader& r = c.rd;
     // Every statement starts on a fresh line: the rest of the line on which the
-    // previous statement ended is never read.
-    r.has_line = false;
+    // previous statement ended is never read; a line that peek_line handed
+    // out and that no statement took is that fresh line.
+    if (!r.held) r.has_line = false;
+    r.held = false;
 
     std::string scratch;         // a delimited text, possibly over several lines
     std::string_view rep_value;  // the value a repeat count hands out
@@ -808,6 +811,37 @@ void read_free(int32_t stream, const IoItem* items, int32_t count) {
         store(stream, items[k], value, delimited);
         ++k;
     }
+}
+
+bool peek_line(int32_t stream, std::string_view& line) {
+    Connection& c = connection(stream);
+    if (c.target == Target::none || c.target == Target::std_out) {
+        programming_error("read from a stream that is not connected for input", stream);
+    }
+    Reader& r = c.rd;
+    if (!r.held) {
+        if (!next_line(stream, c)) return false;
+        r.held = true;
+    }
+    line = std::string_view(r.line, r.len);
+    return true;
+}
+
+void take_line(int32_t stream) {
+    Reader& r = connection(stream).rd;
+    r.held = false;
+    r.has_line = false;
+}
+
+bool real_value(std::string_view text, float& out) { return parse_real(text, out); }
+bool real_value(std::string_view text, double& out) { return parse_real(text, out); }
+
+int64_t stream_file_size(int32_t stream) {
+    const Connection& c = connection(stream);
+    if (c.fd < 0 || !c.regular) return -1;
+    struct stat st;
+    if (fstat(c.fd, &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_size);
 }
 
 void fatal_io_error(Failure kind, int32_t stream, std::string_view detail) {

@@ -66,6 +66,23 @@ void close_all_streams();
 // Items that a null value or a slash leaves unassigned keep their values.
 void read_free(int32_t stream, const IoItem* items, int32_t count);
 
+// The line the next read statement on `stream` starts on, handed whole (its
+// line feed, and a carriage return before it, dropped) so that a caller can
+// take the common form of a line itself; false at the end of the input. The
+// line stays held: take_line(stream) then ends the statement there, as
+// read_free would have, or read_free reads it as usual.
+bool peek_line(int32_t stream, std::string_view& line);
+void take_line(int32_t stream);
+
+// The conversion read_free gives a real value of that width (correctly
+// rounded); false when the text is not a real value.
+bool real_value(std::string_view text, float& out);
+bool real_value(std::string_view text, double& out);
+
+// The size in bytes of the regular file connected to `stream`; -1 for
+// anything else (a pipe, a terminal, no file).
+int64_t stream_file_size(int32_t stream);
+
 // Hands `line` and a line feed to `stream`.
 void write_line(int32_t stream, std::string_view line);
 // One free-form line: a blank, then a text as it stands or a 32-bit integer

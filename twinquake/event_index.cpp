@@ -1,9 +1,11 @@
-// event_index: building the per-event values, the magnitude tree and the grid.
+// event_index: building the per-event values, the time tree, the magnitude
+// trees and the grid.
 
 #include "event_index.h"
 
 #include <cmath>
 #include <limits>
+#include <new>
 
 namespace index_detail {
 
@@ -23,86 +25,109 @@ int32_t col_of(double lon) {
 
 }  // namespace index_detail
 
+namespace {
+
+constexpr float NO_MAG = -std::numeric_limits<float>::infinity();
+
+// The trees number their nodes up to twice their leaves in 32 bits: a
+// catalog of more than 2^30 events (hundreds of gigabytes of tables) has no
+// room, and ends the run as an allocation that fails does.
+int32_t power_of_two_at_least(int64_t n) {
+    if (n > (int64_t{1} << 30)) {
+        if (std::new_handler h = std::get_new_handler()) h();
+        throw std::bad_alloc();
+    }
+    int32_t size = 1;
+    while (size < n) size *= 2;
+    return size;
+}
+
+// A tree over `count` leaves, leaf p holding value(p) (NaN as -inf).
+template <class Value>
+void build_max_tree(MaxTree& t, int32_t count, Value value) {
+    t.size = power_of_two_at_least(count);
+    t.max.assign(2 * static_cast<size_t>(t.size), NO_MAG);
+    for (int32_t p = 0; p < count; ++p) {
+        const float v = value(p);
+        if (!std::isnan(v)) t.max[t.size + p] = v;
+    }
+    for (int32_t k = t.size - 1; k >= 1; --k) t.max[k] = std::max(t.max[2 * k], t.max[2 * k + 1]);
+}
+
+void build_time_tree(EventIndex& x, const EventCatalog& cat) {
+    const int32_t blocks = (x.n + TIME_BLOCK - 1) / TIME_BLOCK;
+    x.time_size = power_of_two_at_least(blocks);
+    const size_t nodes = 2 * static_cast<size_t>(x.time_size);
+    x.time_min.assign(nodes, std::numeric_limits<double>::infinity());
+    x.time_max.assign(nodes, -std::numeric_limits<double>::infinity());
+    x.time_nan.assign(nodes, 0);
+    for (int32_t i = 1; i <= x.n; ++i) {
+        const size_t k = static_cast<size_t>(x.time_size) + static_cast<size_t>((i - 1) / TIME_BLOCK);
+        const double d = cat.dat[i];
+        if (std::isnan(d)) {
+            x.time_nan[k] = 1;
+        } else {
+            x.time_min[k] = std::min(x.time_min[k], d);
+            x.time_max[k] = std::max(x.time_max[k], d);
+        }
+    }
+    for (size_t k = static_cast<size_t>(x.time_size) - 1; k >= 1; --k) {
+        x.time_min[k] = std::min(x.time_min[2 * k], x.time_min[2 * k + 1]);
+        x.time_max[k] = std::max(x.time_max[2 * k], x.time_max[2 * k + 1]);
+        x.time_nan[k] = x.time_nan[2 * k] | x.time_nan[2 * k + 1];
+    }
+}
+
+}  // namespace
+
 void build_index(EventIndex& x, const EventCatalog& cat) {
     using namespace index_detail;
     const int32_t n = cat.n;
-    x.cat = &cat;
     x.n = n;
     x.geo.assign(static_cast<size_t>(n) + 1, GeoPoint{});
     x.radius.assign(static_cast<size_t>(n) + 1, 0.0f);
+    x.big.clear();
     for (int32_t i = 1; i <= n; ++i) {
         x.geo[i] = geo_point(cat.lat[i], cat.lon[i], cat.dep[i]);
         x.radius[i] = rupture_radius(cat.mag[i]);
+        if (x.radius[i] > BIG_RADIUS_KM) x.big.push_back(i);
     }
-
-    x.time_sorted = true;
-    for (int32_t i = 1; i <= n && x.time_sorted; ++i) {
-        if (!std::isfinite(cat.dat[i]) || (i > 1 && !(cat.dat[i - 1] <= cat.dat[i]))) {
-            x.time_sorted = false;
-        }
-    }
-
-    x.size = 1;
-    while (x.size < n) x.size *= 2;
-    const float none = -std::numeric_limits<float>::infinity();
-    x.max_mag.assign(2 * static_cast<size_t>(x.size), none);
-    x.max_small_mag.assign(2 * static_cast<size_t>(x.size), none);
-    x.big.clear();
-    for (int32_t i = 1; i <= n; ++i) {
-        const float m = cat.mag[i];
-        if (std::isnan(m)) continue;
-        x.max_mag[x.size + i - 1] = m;
-        if (x.radius[i] <= BIG_RADIUS_KM) {
-            x.max_small_mag[x.size + i - 1] = m;
-        } else if (x.radius[i] > BIG_RADIUS_KM) {
-            x.big.push_back(i);
-        }
-    }
-    for (int32_t k = x.size - 1; k >= 1; --k) {
-        x.max_mag[k] = std::max(x.max_mag[2 * k], x.max_mag[2 * k + 1]);
-        x.max_small_mag[k] = std::max(x.max_small_mag[2 * k], x.max_small_mag[2 * k + 1]);
-    }
+    build_time_tree(x, cat);
+    build_max_tree(x.mag, n, [&](int32_t p) { return cat.mag[p + 1]; });
 
     // The grid: count per cell, then fill in index order.
-    x.cell_first.assign(ROWS * COLS + 1, 0);
+    x.cell_first.assign(CELLS + 1, 0);
     x.placed.assign(static_cast<size_t>(n) + 1, 0);
-    x.wild.clear();
-    std::vector<int32_t> cell_of(static_cast<size_t>(n) + 1, -1);
+    std::vector<int32_t> cell_of(static_cast<size_t>(n) + 1, WILD_CELL);
     for (int32_t i = 1; i <= n; ++i) {
         const float lat = cat.lat[i], lon = cat.lon[i];
         if (std::fabs(lat) <= 90.0f && std::fabs(lon) <= 360.0f) {
             cell_of[i] = row_of(lat) * COLS + col_of(lon);
             x.placed[i] = 1;
-            ++x.cell_first[cell_of[i] + 1];
-        } else {
-            x.wild.push_back(i);
         }
+        ++x.cell_first[cell_of[i] + 1];
     }
-    for (int32_t c = 0; c < ROWS * COLS; ++c) x.cell_first[c + 1] += x.cell_first[c];
-    x.cell_events.assign(static_cast<size_t>(x.cell_first[ROWS * COLS]), 0);
+    for (int32_t c = 0; c < CELLS; ++c) x.cell_first[c + 1] += x.cell_first[c];
+    x.cell_events.assign(static_cast<size_t>(n), 0);
     std::vector<int32_t> fill(x.cell_first.begin(), x.cell_first.end() - 1);
-    for (int32_t i = 1; i <= n; ++i) {
-        if (cell_of[i] >= 0) x.cell_events[fill[cell_of[i]]++] = i;
-    }
+    for (int32_t i = 1; i <= n; ++i) x.cell_events[fill[cell_of[i]]++] = i;
+
+    build_max_tree(x.cell_mag, n, [&](int32_t p) { return cat.mag[x.cell_events[p]]; });
+    build_max_tree(x.cell_small_mag, n, [&](int32_t p) {
+        const int32_t i = x.cell_events[p];
+        return x.radius[i] <= BIG_RADIUS_KM ? cat.mag[i] : NO_MAG;
+    });
 }
 
-namespace {
-
-float tree_max(const EventIndex& x, const std::vector<float>& tree, int32_t lo, int32_t hi) {
-    float best = -std::numeric_limits<float>::infinity();
+float range_max_mag(const EventIndex& x, int32_t lo, int32_t hi) {
+    float best = NO_MAG;
     if (lo > hi) return best;
-    int32_t l = lo - 1 + x.size, r = hi - 1 + x.size + 1;  // leaves [l, r)
+    int32_t l = lo - 1 + x.mag.size, r = hi - 1 + x.mag.size + 1;  // leaves [l, r)
     while (l < r) {
-        if (l & 1) best = std::max(best, tree[l++]);
-        if (r & 1) best = std::max(best, tree[--r]);
+        if (l & 1) best = std::max(best, x.mag.max[l++]);
+        if (r & 1) best = std::max(best, x.mag.max[--r]);
         l >>= 1;
         r >>= 1;
     }
     return best;
 }
-
-}  // namespace
-
-float range_max_mag(const EventIndex& x, int32_t lo, int32_t hi) { return tree_max(x, x.max_mag, lo, hi); }
-
-float range_max_small_mag(const EventIndex& x, int32_t lo, int32_t hi) { return tree_max(x, x.max_small_mag, lo, hi); }

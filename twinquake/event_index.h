@@ -1,10 +1,14 @@
 // event_index: what the pair search computes once per catalog so that it
-// never walks a time window event by event.
+// never walks a time window event by event, whatever the catalog's order.
 //
 // Owns the per-event values the distance formula and the aftershock test need
-// (prepared points, rupture radii), the check that the catalog is in time
-// order, the largest magnitude over a range of indices, and a grid of
-// latitude-longitude cells listing the events of each cell in index order.
+// (prepared points, rupture radii); a tree over `dat` that finds where each
+// walk of the step-by-step rules ends (the first event, in index order, that
+// fails its time condition), in time order or not; the largest magnitude over
+// a range of indices; and a grid of latitude-longitude cells listing the
+// events of each cell in index order, with the largest magnitude over any run
+// of a cell's events, so that a search can ask for the events that are large
+// enough first and stop as early as the walk does.
 // Does not decide anything: every pair the grid hands out is still decided by
 // the exact 32-bit formula, and the grid leaves out only pairs whose computed
 // distance provably exceeds the limit asked for.
@@ -23,7 +27,7 @@
 // beyond the limit.
 constexpr double PRUNE_MARGIN_KM = 20.0;
 
-// Limits beyond which a query just walks the whole index range.
+// Limits beyond which a query just takes the whole index range.
 constexpr double GRID_MAX_KM = 3000.0;
 
 // Events whose rupture radius exceeds this (magnitudes above about 6.15) are
@@ -31,54 +35,81 @@ constexpr double GRID_MAX_KM = 3000.0;
 // the smaller radii of the many small events.
 constexpr float BIG_RADIUS_KM = 50.0f;
 
+// Events per block of the time tree: a walk's end is found by the tree down
+// to its block, then within the block one by one.
+constexpr int32_t TIME_BLOCK = 32;
+
+// A bottom-up tree of maxima over positions 0..size-1 (size a power of two):
+// node k (1 <= k < size) holds the larger of nodes 2k and 2k + 1, leaf p is
+// node size + p. NaN and unused leaves count as -inf.
+struct MaxTree {
+    int32_t size = 1;
+    std::vector<float> max;  // 2 * size nodes
+};
+
+// Built once per run from the loaded catalog (build_index); read-only after.
 struct EventIndex {
-    const EventCatalog* cat = nullptr;  // the catalog indexed
-    int32_t n = 0;                      // events, indices 1 to n
-    std::vector<GeoPoint> geo;          // prepared hypocentre of each event (1-based)
-    std::vector<float> radius;          // rupture radius of each event, km, 32-bit (1-based)
-    bool time_sorted = false;           // dat finite and non-decreasing over 1..n
-    // Range maximum of the magnitudes: a bottom-up segment tree over
-    // positions 0..size-1 (event i at position i - 1); NaN counts as -inf.
-    int32_t size = 0;            // leaves of the tree, a power of two
-    std::vector<float> max_mag;  // 2 * size nodes
-    // Grid of 1-degree cells, 180 rows of latitude by 360 columns of longitude.
+    int32_t n = 0;              // events, indices 1 to n
+    std::vector<GeoPoint> geo;  // prepared hypocentre of each event (1-based)
+    std::vector<float> radius;  // rupture radius of each event, km, 32-bit (1-based)
+    // dat by blocks of TIME_BLOCK events (event i in block (i - 1) / TIME_BLOCK):
+    // trees of the least and largest dat of each block leaving NaN out, and
+    // whether a block holds a NaN. A walk's time condition holds on an
+    // interval of dat values, so a block whose least and largest value meet
+    // it and that holds no NaN holds no event that ends the walk.
+    int32_t time_size = 1;          // leaves, a power of two
+    std::vector<double> time_min;   // 2 * time_size nodes; +inf where there is no value
+    std::vector<double> time_max;   // 2 * time_size nodes; -inf where there is no value
+    std::vector<uint8_t> time_nan;  // 2 * time_size nodes: 1 when a NaN lies below
+    MaxTree mag;                    // magnitudes by index: event i at leaf i - 1
+    // Grid of 1-degree cells, 180 rows of latitude by 360 columns of
+    // longitude, and one more cell, WILD_CELL, for the events the grid cannot
+    // place (NaN, |lat| > 90, |lon| > 360): every query visits it.
     std::vector<int32_t> cell_first;   // cell c's events are cell_events[cell_first[c] .. cell_first[c+1])
     std::vector<int32_t> cell_events;  // event indices, ascending within a cell
-    std::vector<int32_t> wild;         // events the grid cannot place (NaN, |lat| > 90, |lon| > 360)
-    std::vector<uint8_t> placed;       // 1 when the event is in the grid (1-based)
+    std::vector<uint8_t> placed;       // 1 when the event is in a grid cell, 0 in WILD_CELL (1-based)
+    MaxTree cell_mag;                  // magnitudes by position in cell_events
+    MaxTree cell_small_mag;            // the same, of the events with a radius of at most BIG_RADIUS_KM only
     std::vector<int32_t> big;          // events with a radius above BIG_RADIUS_KM, ascending
-    // Largest magnitude over a range among the events with a radius of at most
-    // BIG_RADIUS_KM, as max_mag above.
-    std::vector<float> max_small_mag;
 };
 
 void build_index(EventIndex& x, const EventCatalog& cat);
 
-// Largest magnitude over indices lo..hi (-inf when the range is empty), of
-// all events or of those with a radius of at most BIG_RADIUS_KM.
+// Largest magnitude over indices lo..hi (-inf when the range is empty).
 float range_max_mag(const EventIndex& x, int32_t lo, int32_t hi);
-float range_max_small_mag(const EventIndex& x, int32_t lo, int32_t hi);
 
-// First index in lo..hi (ascending) for which keep(j) is false, where keep is
-// true on a leading part of the range and false after it; hi + 1 if none.
+// The walk back from event i - 1: the lowest index lo such that every event
+// of lo..i-1 keeps keep(dat), the walk ending at lo - 1 (i when it ends at
+// once). keep must hold on an interval of dat values and fail on NaN; the
+// tree lets the walk pass whole blocks.
 template <class Keep>
-int32_t first_failing(int32_t lo, int32_t hi, Keep keep) {
-    while (lo <= hi) {
-        int32_t mid = lo + (hi - lo) / 2;
-        if (keep(mid)) {
-            lo = mid + 1;
-        } else {
-            hi = mid - 1;
-        }
-    }
-    return lo;
-}
+int32_t walk_back_end(const EventIndex& x, const EventCatalog& cat, int32_t i, Keep keep);
+// The walk ahead from event i + 1: the highest index hi such that every event
+// of i+1..hi keeps keep(dat) (i when it ends at once).
+template <class Keep>
+int32_t walk_ahead_end(const EventIndex& x, const EventCatalog& cat, int32_t i, Keep keep);
+
+// Hands cells(first, last) the positions first..last (in cell_events) of the
+// events of lo..hi in each cell that may hold an event within `limit_km` of
+// event c by the 32-bit formula, WILD_CELL included; cells farther away by
+// more than the pruning margin are left out. When c is not placed or the
+// limit is beyond GRID_MAX_KM, calls whole(lo, hi) instead: the whole index
+// range. Either returns false to stop; returns false when stopped.
+template <class Cells, class Whole>
+bool near_ranges(const EventIndex& x, const EventCatalog& cat, int32_t c, double limit_km, int32_t lo, int32_t hi,
+                 Cells cells, Whole whole);
 
 // Hands visit(j) every event j in lo..hi (in no particular order) that may lie
-// within `limit_km` of event c by the 32-bit formula; events farther away by
-// more than the pruning margin may be left out. visit returns false to stop.
-// Returns false when stopped.
+// within `limit_km` of event c; visit returns false to stop. Returns false
+// when stopped.
 template <class Visit>
-bool near_events(const EventIndex& x, int32_t c, double limit_km, int32_t lo, int32_t hi, Visit visit);
+bool near_events(const EventIndex& x, const EventCatalog& cat, int32_t c, double limit_km, int32_t lo, int32_t hi,
+                 Visit visit);
+
+// Hands leaf(p) every leaf p in first..last of tree t whose value is at
+// least `floor` (all of them when floor is -inf), in ascending order of p;
+// leaf returns false to stop. Returns false when stopped.
+template <class Leaf>
+bool leaves_at_least(const MaxTree& t, int32_t first, int32_t last, float floor, Leaf leaf);
 
 #include "event_index_impl.h"

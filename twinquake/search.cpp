@@ -4,150 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "geometry.h"
-#include "templates.h"
-
-namespace {
-
-const RecordTemplate& aftershock_template() {
-    static const RecordTemplate t = parse_template(AFTERSHOCK_TEMPLATE);
-    return t;
-}
-
-const RecordTemplate& pair_template() {
-    static const RecordTemplate t = parse_template(PAIR_TEMPLATE);
-    return t;
-}
-
-}  // namespace
-
-void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a, int32_t b, float d,
-                float dt) {
-    const IoItem values[] = {
-        io(group),      io(count),      io(cat.tim[a]), io(cat.lon[a]), io(cat.lat[a]), io(cat.dep[a]),
-        io(cat.mag[a]), io(cat.tim[b]), io(cat.lon[b]), io(cat.lat[b]), io(cat.dep[b]), io(cat.mag[b]),
-        io(d),          io(dt),         io(cat.dat[a]), io(cat.nam[a]),
-    };
-    write_template(stream, pair_template(), values, 16);
-}
-
-namespace {
-
-// The pieces of PAIR_TEMPLATE, in its order: the two counters, the event
-// block of each event, the distance and time difference, the day; and of
-// AFTERSHOCK_TEMPLATE: the number, then an event block for each event.
-constexpr std::string_view PAIR_HEAD = "(i4,i4)";
-constexpr std::string_view PAIR_EVENT = "(A24,2f8.3,2f7.1)";
-constexpr std::string_view PAIR_GAP = "(f8.1,f11.6)";
-constexpr std::string_view PAIR_DAY = "(f16.8)";
-constexpr std::string_view AFTERSHOCK_HEAD = "(i4)";
-constexpr std::string_view AFTERSHOCK_EVENT = "(A24,2f8.3,2f7.1,f16.8)";
-constexpr int32_t EVENT_LEN = 54;              // columns of a pair event block
-constexpr int32_t PIECE_LEN = EVENT_LEN + 16;  // pair event block and day
-constexpr int32_t AFTER_EVENT_LEN = 70;        // columns of an aftershock event block
-
-enum Piece { HEAD, EVENT, GAP, DAY, A_HEAD, A_EVENT };
-
-const RecordTemplate& piece_template(Piece k) {
-    static const RecordTemplate t[] = {parse_template(PAIR_HEAD),       parse_template(PAIR_EVENT),
-                                       parse_template(PAIR_GAP),        parse_template(PAIR_DAY),
-                                       parse_template(AFTERSHOCK_HEAD), parse_template(AFTERSHOCK_EVENT)};
-    return t[k];
-}
-
-// Event i's piece of `len` characters, laid out by lay(i, text) the first
-// time; returns its offset in pc.text.
-template <class Lay>
-int32_t piece_of(const EventCatalog& cat, PieceCache& pc, int32_t i, int32_t len, Lay lay) {
-    if (pc.at.size() != static_cast<size_t>(cat.n) + 1) pc.at.assign(static_cast<size_t>(cat.n) + 1, -1);
-    if (pc.at[i] < 0) {
-        pc.at[i] = static_cast<int32_t>(pc.text.size());
-        pc.text.resize(pc.text.size() + static_cast<size_t>(len));
-        lay(i, pc.text.data() + pc.at[i]);
-    }
-    return pc.at[i];
-}
-
-int32_t pair_piece(const EventCatalog& cat, SearchCache& c, int32_t i) {
-    return piece_of(cat, c.pair_piece, i, PIECE_LEN, [&](int32_t e, char* at) {
-        const IoItem block[] = {io(cat.tim[e]), io(cat.lon[e]), io(cat.lat[e]), io(cat.dep[e]), io(cat.mag[e])};
-        format_template(piece_template(EVENT), block, 5, at);
-        const IoItem day[] = {io(cat.dat[e])};
-        format_template(piece_template(DAY), day, 1, at + EVENT_LEN);
-    });
-}
-
-int32_t aftershock_piece(const EventCatalog& cat, SearchCache& c, int32_t i) {
-    return piece_of(cat, c.after_piece, i, AFTER_EVENT_LEN, [&](int32_t e, char* at) {
-        const IoItem block[] = {io(cat.tim[e]), io(cat.lat[e]), io(cat.lon[e]),
-                                io(cat.dep[e]), io(cat.mag[e]), io(cat.dat[e])};
-        format_template(piece_template(A_EVENT), block, 6, at);
-    });
-}
-
-}  // namespace
-
-void format_pair(const EventCatalog& cat, SearchCache& c, int32_t group, int32_t count, int32_t a, int32_t b, float d,
-                 float dt, char* line) {
-    const int32_t at_a = pair_piece(cat, c, a);
-    const int32_t at_b = pair_piece(cat, c, b);  // may move the pool: take pointers after both
-    const char* pa = c.pair_piece.text.data() + at_a;
-    const char* pb = c.pair_piece.text.data() + at_b;
-    const IoItem head[] = {io(group), io(count)};
-    char* at = line + format_template(piece_template(HEAD), head, 2, line);
-    std::memcpy(at, "  ", 2);
-    std::memcpy(at + 2, pa, EVENT_LEN);
-    at += 2 + EVENT_LEN;
-    std::memcpy(at, "   ", 3);
-    std::memcpy(at + 3, pb, EVENT_LEN);
-    at += 3 + EVENT_LEN;
-    const IoItem gap[] = {io(d), io(dt)};
-    at += format_template(piece_template(GAP), gap, 2, at);
-    std::memcpy(at, pa + EVENT_LEN, 16);
-    std::memcpy(at + 16, "   ", 3);
-    std::memcpy(at + 19, cat.nam[a].c, 30);
-}
-
-void format_aftershock(const EventCatalog& cat, SearchCache& c, int32_t number, int32_t i, int32_t best, char* line) {
-    const int32_t at_i = aftershock_piece(cat, c, i);
-    const int32_t at_best = aftershock_piece(cat, c, best);  // may move the pool
-    const IoItem head[] = {io(number)};
-    char* at = line + format_template(piece_template(A_HEAD), head, 1, line);
-    *at++ = ' ';
-    std::memcpy(at, c.after_piece.text.data() + at_i, AFTER_EVENT_LEN);
-    at += AFTER_EVENT_LEN;
-    std::memcpy(at, "  ", 2);
-    std::memcpy(at + 2, cat.nam[i].c, 20);
-    std::memcpy(at + 22, c.after_piece.text.data() + at_best, AFTER_EVENT_LEN);
-}
-
-void write_aftershock(const EventCatalog& cat, int32_t number, int32_t i, int32_t best) {
-    const IoItem values[] = {
-        io(number),        io(cat.tim[i]),    io(cat.lat[i]),    io(cat.lon[i]),    io(cat.dep[i]),
-        io(cat.mag[i]),    io(cat.dat[i]),    io(cat.nam[i]),    io(cat.tim[best]), io(cat.lat[best]),
-        io(cat.lon[best]), io(cat.dep[best]), io(cat.mag[best]), io(cat.dat[best]),
-    };
-    write_template(AFTERSHOCK_STREAM, aftershock_template(), values, 14);
-}
-
-void open_group(RunState& st) {
-    ++st.group_count;
-    if (st.ie1.first.empty()) st.ie1.first.push_back(0);  // group 0 names no group
-    st.ie1.first.push_back(static_cast<int32_t>(st.ie1.slot.size()));
-}
+#include "text_io.h"
 
 namespace {
 
 constexpr int32_t UNKNOWN = -1;  // aftershock test not made yet
-
-void prepare(const EventCatalog& cat, RunState& st) {
-    SearchCache& c = st.cache;
-    if (c.index.cat == &cat && c.index.n == cat.n) return;
-    build_index(c.index, cat);
-    c.parent.assign(static_cast<size_t>(cat.n) + 1, UNKNOWN);
-}
 
 // True when the latitudes alone put events a and b farther apart than
 // `limit` km by more than the pruning margin: the formula cannot come out
@@ -160,14 +23,102 @@ bool beyond_by_latitude(const EventIndex& x, int32_t a, int32_t b, float limit) 
 
 float distance(const EventIndex& x, int32_t a, int32_t b) { return hypo_distance(x.geo[a], x.geo[b]); }
 
-// The aftershock test over a catalog in time order. The best parent is the
-// largest magnitude among the earlier events within 30 days whose radius
-// reaches i, the latest of equals; which order the events are looked at in
-// does not change it, so the grid may hand them out in any order.
-int32_t parent_sorted(const EventCatalog& cat, const EventIndex& x, int32_t i) {
+// The walk back of the aftershock tests: events within LOOKBACK_DAYS before
+// t, 64-bit, lo..i-1.
+int32_t lookback_start(const EventCatalog& cat, const EventIndex& x, int32_t i) {
     const double lookback = LOOKBACK_DAYS;
     const double t = cat.dat[i];
-    const int32_t lo = first_failing(1, i - 1, [&](int32_t j) { return !(t - cat.dat[j] <= lookback); });
+    return walk_back_end(x, cat, i, [&](double d) { return t - d <= lookback; });
+}
+
+// The event at leaf p of a magnitude tree.
+int32_t leaf_event(const EventIndex& x, bool by_cell, int32_t p) { return by_cell ? x.cell_events[p] : p + 1; }
+
+// The latest event below node k (its rightmost leaf: within a cell, and in
+// the index tree, positions ascend with the index).
+int32_t last_event_below(const EventIndex& x, const MaxTree& t, bool by_cell, int32_t k) {
+    while (k < t.size) k = 2 * k + 1;
+    return leaf_event(x, by_cell, k - t.size);
+}
+
+// Runs of a cell's events shorter than this are looked at one by one: a
+// heap of tree nodes costs more than it saves there.
+constexpr int32_t SHORT_RUN = 48;
+
+// Steps of the E1 look-back taken one by one before the search by magnitude.
+constexpr int32_t FIRST_STEPS = 8;
+
+// Larger magnitudes first: the nodes of the magnitude trees that cover the
+// events of lo..i-1 that might reach event i with a radius of at most
+// BIG_RADIUS_KM (every event of the range when the grid cannot narrow it),
+// taken largest first. take(j) looks at a leaf's event and says whether to
+// go on; floor() is the magnitude a node must exceed (or equal, when
+// `equal_too` says so for that node) to be opened at all. The search ends
+// when no node is left above the floor: every event it did not look at is
+// smaller than one it did, or no larger than event i. The events of short
+// runs of a cell are handed to take(j) one by one, whatever their magnitude.
+template <class Floor, class Take>
+void largest_first(const EventCatalog& cat, Search& s, int32_t i, int32_t lo, Floor floor, Take take) {
+    const EventIndex& x = s.index;
+    std::vector<Search::Open>& open = s.open;
+    open.clear();
+    auto less = [](const Search::Open& a, const Search::Open& b) { return a.max < b.max; };
+    auto push = [&](const MaxTree& t, bool by_cell, int32_t k) {
+        if (!floor(t, by_cell, k)) return;
+        open.push_back({t.max[k], k, by_cell});
+        std::push_heap(open.begin(), open.end(), less);
+    };
+    auto cover = [&](const MaxTree& t, bool by_cell, int32_t first, int32_t last) {
+        int32_t l = first + t.size, r = last + t.size + 1;  // leaves [l, r)
+        while (l < r) {
+            if (l & 1) push(t, by_cell, l++);
+            if (r & 1) push(t, by_cell, --r);
+            l >>= 1;
+            r >>= 1;
+        }
+    };
+    const bool go_on = near_ranges(
+        x, cat, i, BIG_RADIUS_KM, lo, i - 1,
+        [&](int32_t first, int32_t last) {
+            if (last - first >= SHORT_RUN) {
+                cover(x.cell_small_mag, true, first, last);
+                return true;
+            }
+            for (int32_t at = first; at <= last; ++at) {
+                if (!take(x.cell_events[at])) return false;
+            }
+            return true;
+        },
+        [&](int32_t from, int32_t to) {
+            cover(x.mag, false, from - 1, to - 1);
+            return true;
+        });
+    if (!go_on) return;
+    while (!open.empty()) {
+        std::pop_heap(open.begin(), open.end(), less);
+        const Search::Open o = open.back();
+        open.pop_back();
+        const MaxTree& t = o.by_cell ? x.cell_small_mag : x.mag;
+        if (!floor(t, o.by_cell, o.node)) continue;  // the floor rose since it was pushed
+        if (o.node >= t.size) {
+            if (!take(leaf_event(x, o.by_cell, o.node - t.size))) return;
+            continue;
+        }
+        push(t, o.by_cell, 2 * o.node);
+        push(t, o.by_cell, 2 * o.node + 1);
+    }
+}
+
+// The aftershock test of event i: among the earlier events within 30 days
+// whose own rupture radius reaches i, the one of largest magnitude when that
+// exceeds mag(i), the latest of equals; i itself when there is none. Which
+// order the events are looked at in does not change it: the few of large
+// radius one by one, the many of small radius largest first from the grid
+// cells they may reach from, stopping at the first that is larger than every
+// event left (or as large and later).
+int32_t find_parent(const EventCatalog& cat, Search& s, int32_t i) {
+    const EventIndex& x = s.index;
+    const int32_t lo = lookback_start(cat, x, i);
     const float mag = cat.mag[i];
     if (!(range_max_mag(x, lo, i - 1) > mag)) return i;
     int32_t best = i;
@@ -178,92 +129,128 @@ int32_t parent_sorted(const EventCatalog& cat, const EventIndex& x, int32_t i) {
         if (beyond_by_latitude(x, i, j, x.radius[j])) return;
         if (x.radius[j] >= distance(x, i, j)) best = j;
     };
-    // The few events of large radius, one by one.
     auto big = std::lower_bound(x.big.begin(), x.big.end(), lo);
     for (; big != x.big.end() && *big < i; ++big) consider(*big);
-    // The many of small radius, from the cells their largest radius reaches.
-    // They can only win when larger than the best so far (or as large and later).
-    const float largest_small = range_max_small_mag(x, lo, i - 1);
-    if (largest_small > mag && (best == i || largest_small >= cat.mag[best])) {
-        near_events(x, i, rupture_radius(largest_small), lo, i - 1, [&](int32_t j) {
-            if (x.radius[j] <= BIG_RADIUS_KM) consider(j);
+    largest_first(
+        cat, s, i, lo,
+        [&](const MaxTree& t, bool by_cell, int32_t k) {
+            if (best == i) return t.max[k] > mag;
+            if (t.max[k] > cat.mag[best]) return true;
+            // As large as the best: only a later event can still win.
+            return t.max[k] == cat.mag[best] && last_event_below(x, t, by_cell, k) > best;
+        },
+        [&](int32_t j) {
+            consider(j);
             return true;
         });
-    }
     return best;
 }
 
-// The aftershock test as the look-back walks it, for a catalog out of time order.
-int32_t parent_walk(const EventCatalog& cat, const EventIndex& x, int32_t i) {
-    const double lookback = LOOKBACK_DAYS;
-    int32_t best = i;
-    for (int32_t j = i - 1; j >= 1 && cat.dat[i] - cat.dat[j] <= lookback; --j) {
-        if (cat.mag[j] > cat.mag[best] && x.radius[j] >= distance(x, i, j)) best = j;
+// The E1 look-back of event m: is any earlier event within 30 days larger
+// than m and within its own radius of m? The same events as the aftershock
+// test, but the search stops at the first such event.
+bool find_shock(const EventCatalog& cat, Search& s, int32_t m) {
+    const EventIndex& x = s.index;
+    const int32_t lo = lookback_start(cat, x, m);
+    const float mag = cat.mag[m];
+    if (!(range_max_mag(x, lo, m - 1) > mag)) return false;
+    auto reaches = [&](int32_t j) {
+        return cat.mag[j] > mag && !beyond_by_latitude(x, m, j, x.radius[j]) && x.radius[j] >= distance(x, m, j);
+    };
+    // The walk's own first steps: in a dense cluster a larger event that
+    // reaches is most often among the last few.
+    for (int32_t j = m - 1; j >= std::max(lo, m - FIRST_STEPS); --j) {
+        if (reaches(j)) return true;
     }
-    return best;
+    auto big = std::lower_bound(x.big.begin(), x.big.end(), lo);
+    for (; big != x.big.end() && *big < m; ++big) {
+        if (reaches(*big)) return true;
+    }
+    bool found = false;
+    largest_first(
+        cat, s, m, lo, [&](const MaxTree& t, bool, int32_t k) { return t.max[k] > mag; },
+        [&](int32_t j) {
+            found = reaches(j);
+            return !found;
+        });
+    return found;
+}
+
+// Each test once per event: an E1 candidate is asked about again by later E2.
+int32_t aftershock_parent(const EventCatalog& cat, Search& s, int32_t i) {
+    int32_t& memo = s.parent[i];
+    if (memo == UNKNOWN) memo = find_parent(cat, s, i);
+    return memo;
+}
+
+bool is_aftershock(const EventCatalog& cat, Search& s, int32_t m) {
+    if (s.parent[m] != UNKNOWN) return s.parent[m] != m;
+    uint8_t& memo = s.shock[m];
+    if (memo == 0) memo = find_shock(cat, s, m) ? 1 : 2;
+    return memo == 1;
 }
 
 // Is i followed within the time window and the distance range by an event at
-// least as large?
+// least as large? Only the events at least as large are looked at.
 bool has_rival(const EventCatalog& cat, const RunParameters& p, const EventIndex& x, int32_t i) {
     const double window = p.time_window;
     const double t = cat.dat[i];
     const float mag = cat.mag[i];
-    if (!x.time_sorted) {
-        for (int32_t j = i + 1; j <= cat.n && cat.dat[j] - t <= window; ++j) {
-            if (cat.mag[j] >= mag && p.dist_range >= distance(x, i, j)) return true;
-        }
-        return false;
-    }
-    const int32_t hi = first_failing(i + 1, cat.n, [&](int32_t j) { return cat.dat[j] - t <= window; }) - 1;
+    const int32_t hi = walk_ahead_end(x, cat, i, [&](double d) { return d - t <= window; });
     if (!(range_max_mag(x, i + 1, hi) >= mag)) return false;
-    return !near_events(x, i, p.dist_range, i + 1, hi, [&](int32_t j) {
+    auto not_rival = [&](int32_t j) {
         if (!(cat.mag[j] >= mag)) return true;
         if (beyond_by_latitude(x, i, j, p.dist_range)) return true;
         return !(p.dist_range >= distance(x, i, j));
-    });
+    };
+    return !near_ranges(
+        x, cat, i, p.dist_range, i + 1, hi,
+        [&](int32_t first, int32_t last) {
+            if (last - first < SHORT_RUN) {
+                for (int32_t at = first; at <= last; ++at) {
+                    if (!not_rival(x.cell_events[at])) return false;
+                }
+                return true;
+            }
+            return leaves_at_least(x.cell_mag, first, last, mag,
+                                   [&](int32_t at) { return not_rival(x.cell_events[at]); });
+        },
+        [&](int32_t from, int32_t to) {
+            return leaves_at_least(x.mag, from - 1, to - 1, mag, [&](int32_t at) { return not_rival(at + 1); });
+        });
 }
 
 }  // namespace
 
-int32_t aftershock_parent(const EventCatalog& cat, RunState& st, int32_t i) {
-    prepare(cat, st);
-    int32_t& memo = st.cache.parent[i];
-    if (memo == UNKNOWN) {
-        memo = st.cache.index.time_sorted ? parent_sorted(cat, st.cache.index, i) : parent_walk(cat, st.cache.index, i);
-    }
-    return memo;
-}
-int32_t ie1_count(const E1Table& t, int32_t g) {
-    if (g < 1 || g >= static_cast<int32_t>(t.first.size())) return 0;
-    int32_t end = g + 1 < static_cast<int32_t>(t.first.size()) ? t.first[g + 1] : static_cast<int32_t>(t.slot.size());
-    return end - t.first[g];
+void prepare_search(Search& s, const EventCatalog& cat) {
+    build_index(s.index, cat);
+    s.parent.assign(static_cast<size_t>(cat.n) + 1, UNKNOWN);
+    s.shock.assign(static_cast<size_t>(cat.n) + 1, 0);
+    s.found.clear();
+    prepare_records(s.records, cat.n);
 }
 
-int32_t ie1(const E1Table& t, int32_t g, int32_t k) { return t.slot[t.first[g] + k - 1]; }
-
-bool screen_e2(const EventCatalog& cat, const RunParameters& p, RunState& st, int32_t i) {
+bool screen_e2(const EventCatalog& cat, const RunParameters& p, Search& s, RunState& st, int32_t i) {
     const float mag = cat.mag[i];
     if (!(mag >= p.e2_min_mag)) return false;
     const bool complete =
         (mag < MAG_SPLIT && cat.dat[i] >= START_BELOW_SPLIT) || (mag >= MAG_SPLIT && cat.dat[i] >= START_FROM_SPLIT);
     if (!complete) return false;
 
-    const int32_t best = aftershock_parent(cat, st, i);
+    const int32_t best = aftershock_parent(cat, s, i);
     if (best != i) {
         ++st.aftershock_count;
         char line[AFTERSHOCK_LINE_LEN];
-        format_aftershock(cat, st.cache, st.aftershock_count, i, best, line);
+        aftershock_line(cat, s.records, printed_count(st.aftershock_count), i, best, line);
         write_line(AFTERSHOCK_STREAM, std::string_view(line, AFTERSHOCK_LINE_LEN));
         return false;
     }
-    return !has_rival(cat, p, st.cache.index, i);
+    return !has_rival(cat, p, s.index, i);
 }
 
-void collect_e1(const EventCatalog& cat, const RunParameters& p, RunState& st, int32_t i) {
-    prepare(cat, st);
-    const EventIndex& x = st.cache.index;
-    std::vector<SearchCache::Found>& found = st.cache.found;
+void collect_e1(const EventCatalog& cat, const RunParameters& p, Search& s, RunState& st, int32_t i) {
+    const EventIndex& x = s.index;
+    std::vector<Search::Found>& found = s.found;
     found.clear();
     const double t = cat.dat[i];
     const float mag = cat.mag[i];
@@ -273,50 +260,37 @@ void collect_e1(const EventCatalog& cat, const RunParameters& p, RunState& st, i
         const float d = distance(x, i, m);
         if (p.dist_range >= d) found.push_back({m, d});
     };
-    if (x.time_sorted) {
-        // The time differences grow as the scan goes back, so the scan covers
-        // the events from the first within the window up to i - 1, unless the
-        // event just before i is already too close in time or out of the window.
-        if (i > 1) {
-            const float dt = static_cast<float>(t - cat.dat[i - 1]);
-            if (dt <= p.time_window && dt >= MIN_SEPARATION_DAYS) {
-                const int32_t lo = first_failing(
-                    1, i - 1, [&](int32_t m) { return !(static_cast<float>(t - cat.dat[m]) <= p.time_window); });
-                near_events(x, i, p.dist_range, lo, i - 1, [&](int32_t m) {
-                    candidate(m);
-                    return true;
-                });
-                std::sort(found.begin(), found.end(),
-                          [](const SearchCache::Found& a, const SearchCache::Found& b) { return a.m > b.m; });
-            }
-        }
-    } else {
-        for (int32_t m = i - 1; m >= 1; --m) {
-            const float dt = static_cast<float>(t - cat.dat[m]);
-            if (!(dt <= p.time_window && dt >= MIN_SEPARATION_DAYS)) break;
-            candidate(m);
-        }
-    }
+    // The scan back ends at the first event too close in time or beyond the
+    // window; the grid then hands out the candidates of the events passed.
+    const float window = p.time_window;
+    const int32_t lo = walk_back_end(x, cat, i, [&](double d) {
+        const float dt = static_cast<float>(t - d);
+        return dt <= window && dt >= MIN_SEPARATION_DAYS;
+    });
+    near_events(x, cat, i, p.dist_range, lo, i - 1, [&](int32_t m) {
+        candidate(m);
+        return true;
+    });
+    std::sort(found.begin(), found.end(), [](const Search::Found& a, const Search::Found& b) { return a.m > b.m; });
 
     int32_t e1_count = 0;
-    for (const SearchCache::Found& f : found) {
-        if (aftershock_parent(cat, st, f.m) != f.m) continue;
+    for (const Search::Found& f : found) {
+        if (is_aftershock(cat, s, f.m)) continue;
         const float dt = static_cast<float>(t - cat.dat[f.m]);
         ++e1_count;
         if (e1_count == 1) open_group(st);
         char line[PAIR_LINE_LEN];
-        format_pair(cat, st.cache, st.group_count, e1_count, i, f.m, f.d, dt, line);
+        pair_line(cat, s.records, printed_count(st.group_count), e1_count, i, f.m, f.d, dt, line);
         write_line(PAIR_STREAM, std::string_view(line, PAIR_LINE_LEN));
         write_line(STDOUT_STREAM, std::string_view(line, PAIR_LINE_LEN));
         st.ie1.slot.push_back(f.m);
     }
 }
 
-void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, RunState& st) {
-    prepare(cat, st);
-    const EventIndex& x = st.cache.index;
-    const int32_t groups = st.group_count;
-    for (int32_t g = 1; g <= groups; ++g) {
+void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, Search& s, RunState& st) {
+    const EventIndex& x = s.index;
+    const int64_t groups = st.group_count;
+    for (int64_t g = 1; g <= groups; ++g) {
         const int32_t count = ie1_count(st.ie1, g);
         for (int32_t a = 1; a <= count; ++a) {
             int32_t jj = 0;
@@ -331,16 +305,10 @@ void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, RunState& 
                 const float d = distance(x, ea, eb);
                 if (p.dist_range >= d) {
                     char line[PAIR_LINE_LEN];
-                    format_pair(cat, st.cache, st.group_count, jj, ea, eb, d, dt, line);
+                    pair_line(cat, s.records, printed_count(st.group_count), jj, ea, eb, d, dt, line);
                     write_line(E1_PAIR_STREAM, std::string_view(line, PAIR_LINE_LEN));
                 }
             }
         }
-    }
-}
-
-void main_pass(const EventCatalog& cat, const RunParameters& p, RunState& st) {
-    for (int32_t i = 1; i <= cat.n; ++i) {
-        if (screen_e2(cat, p, st, i)) collect_e1(cat, p, st, i);
     }
 }

@@ -24,6 +24,7 @@
 #include "event_catalog.h"
 #include "fuzz_support.h"
 #include "reference_search.h"
+#include "run_state.h"
 #include "search.h"
 #include "text_io.h"
 
@@ -76,27 +77,41 @@ Text pick_text(Bytes& in, int32_t i, char tag) {
 
 struct Reports {
     std::string pairs, echo, e1pairs, aftershocks;
-    int32_t group_count = 0;
-    int32_t aftershock_count = 0;
+    int64_t group_count = 0;
+    int64_t aftershock_count = 0;
     E1Table ie1;
 };
 
-template <class Pass, class Report>
-Reports run(const EventCatalog& cat, const RunParameters& p, Pass pass, Report report) {
+// Runs the main pass and the E1-pair report of the fast search, or of the
+// reference, in the program's order of closes, with the reports in scratch
+// files that held a former content.
+Reports run(const EventCatalog& cat, const RunParameters& p, bool reference) {
     reset_streams();
     set_program_name("twinquake");
     set_fatal_hook(throw_fatal);
-    const std::string files[] = {scratch("pairs"), scratch("echo"), scratch("e1pairs"), scratch("Aftershocks")};
-    for (const std::string& f : files) put_file(f, "former content\n");
+    RunFiles files;
+    files.pair = scratch("pairs");
+    files.e1_pair = scratch("e1pairs");
+    files.aftershock = scratch("Aftershocks");
+    const std::string echo = scratch("echo");
+    for (const std::string& f : {files.pair, echo, files.e1_pair, files.aftershock}) put_file(f, "former content\n");
     RunState st;
     try {
-        connect_stream(STDOUT_STREAM, files[1]);
-        connect_stream(PAIR_STREAM, files[0]);
-        connect_stream(E1_PAIR_STREAM, files[2]);
-        connect_stream(AFTERSHOCK_STREAM, files[3]);
-        pass(cat, p, st);
-        close_stream(PAIR_STREAM);
-        report(cat, p, st);
+        connect_stream(STDOUT_STREAM, echo);
+        connect_reports(files);
+        if (reference) {
+            ref::main_pass(cat, p, st);
+            close_stream(PAIR_STREAM);
+            ref::report_e1_pairs(cat, p, st);
+        } else {
+            Search s;
+            prepare_search(s, cat);
+            for (int32_t i = 1; i <= cat.n; ++i) {
+                if (screen_e2(cat, p, s, st, i)) collect_e1(cat, p, s, st, i);
+            }
+            close_stream(PAIR_STREAM);
+            report_e1_pairs(cat, p, s, st);
+        }
         close_stream(E1_PAIR_STREAM);
         close_stream(AFTERSHOCK_STREAM);
         close_all_streams();
@@ -105,10 +120,10 @@ Reports run(const EventCatalog& cat, const RunParameters& p, Pass pass, Report r
     }
     reset_streams();
     Reports r;
-    r.pairs = get_file(files[0]);
-    r.echo = get_file(files[1]);
-    r.e1pairs = get_file(files[2]);
-    r.aftershocks = get_file(files[3]);
+    r.pairs = get_file(files.pair);
+    r.echo = get_file(echo);
+    r.e1pairs = get_file(files.e1_pair);
+    r.aftershocks = get_file(files.aftershock);
     r.group_count = st.group_count;
     r.aftershock_count = st.aftershock_count;
     r.ie1 = st.ie1;
@@ -159,8 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         add_event(cat, ev);
     }
 
-    const Reports fast = run(cat, p, main_pass, report_e1_pairs);
-    const Reports ref = run(cat, p, ref::main_pass, ref::report_e1_pairs);
+    const Reports fast = run(cat, p, false);
+    const Reports ref = run(cat, p, true);
 
     check(fast.echo == fast.pairs, "the echo equals the pair file");
     check(fast.pairs == ref.pairs, "pair file as the reference search writes it",

@@ -1,7 +1,31 @@
 // twinquake_reference: twinquake's run with the step-by-step reference search,
-// for side-by-side runs against the fast program.
+// for side-by-side runs against the fast program: the same run order as
+// twinquake's main.
 
+#include "event_catalog.h"
 #include "reference_search.h"
-#include "run.h"
+#include "run_state.h"
+#include "text_io.h"
 
-int main() { return run_twinquake({ref::main_pass, ref::report_e1_pairs}); }
+int main() {
+    set_program_name("twinquake");
+    RunParameters p{};
+    RunFiles files;
+    int32_t n = 0;
+    read_dialogue(p, files, n);
+
+    EventCatalog cat;
+    connect_and_load(files, n, cat);
+
+    RunState st;
+    ref::main_pass(cat, p, st);
+    close_stream(PAIR_STREAM);
+    close_stream(STDIN_STREAM);
+
+    ref::report_e1_pairs(cat, p, st);
+    close_stream(E1_PAIR_STREAM);
+    close_stream(AFTERSHOCK_STREAM);
+
+    close_all_streams();
+    return 0;
+}

@@ -3,10 +3,30 @@
 #include "reference_search.h"
 
 #include "geometry.h"
+#include "records.h"
+#include "templates.h"
+#include "text_io.h"
 
 namespace ref {
 
 namespace {
+
+// One pair record through the whole PAIR_TEMPLATE.
+void write_pair(int32_t stream, const EventCatalog& cat, int32_t group, int32_t count, int32_t a, int32_t b, float d,
+                float dt) {
+    static const RecordTemplate t = parse_template(PAIR_TEMPLATE);
+    IoItem v[PAIR_VALUES];
+    pair_values(cat, group, count, a, b, d, dt, v);
+    write_template(stream, t, v, PAIR_VALUES);
+}
+
+// One aftershock record through the whole AFTERSHOCK_TEMPLATE.
+void write_aftershock(const EventCatalog& cat, int32_t number, int32_t i, int32_t best) {
+    static const RecordTemplate t = parse_template(AFTERSHOCK_TEMPLATE);
+    IoItem v[AFTERSHOCK_VALUES];
+    aftershock_values(cat, number, i, best, v);
+    write_template(AFTERSHOCK_STREAM, t, v, AFTERSHOCK_VALUES);
+}
 
 float distance(const EventCatalog& cat, int32_t a, int32_t b) {
     return hypo_distance(cat.lat[a], cat.lon[a], cat.dep[a], cat.lat[b], cat.lon[b], cat.dep[b]);
@@ -40,7 +60,7 @@ bool screen_e2(const EventCatalog& cat, const RunParameters& p, RunState& st, in
     // 4. aftershock record
     if (best != i) {
         ++st.aftershock_count;
-        write_aftershock(cat, st.aftershock_count, i, best);
+        write_aftershock(cat, printed_count(st.aftershock_count), i, best);
         return false;
     }
     // 5. look-ahead
@@ -62,15 +82,15 @@ void collect_e1(const EventCatalog& cat, const RunParameters& p, RunState& st, i
         if (is_aftershock(cat, m)) continue;
         ++e1_count;
         if (e1_count == 1) open_group(st);
-        write_pair(PAIR_STREAM, cat, st.group_count, e1_count, i, m, d, dt);
-        write_pair(STDOUT_STREAM, cat, st.group_count, e1_count, i, m, d, dt);
+        write_pair(PAIR_STREAM, cat, printed_count(st.group_count), e1_count, i, m, d, dt);
+        write_pair(STDOUT_STREAM, cat, printed_count(st.group_count), e1_count, i, m, d, dt);
         st.ie1.slot.push_back(m);
     }
 }
 
 void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, RunState& st) {
-    const int32_t groups = st.group_count;
-    for (int32_t g = 1; g <= groups; ++g) {
+    const int64_t groups = st.group_count;
+    for (int64_t g = 1; g <= groups; ++g) {
         const int32_t count = ie1_count(st.ie1, g);
         for (int32_t a = 1; a <= count; ++a) {
             int32_t jj = 0;
@@ -82,7 +102,8 @@ void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, RunState& 
                 ++jj;
                 const float dt = static_cast<float>(cat.dat[ea] - cat.dat[eb]);
                 const float d = distance(cat, ea, eb);
-                if (p.dist_range >= d) write_pair(E1_PAIR_STREAM, cat, st.group_count, jj, ea, eb, d, dt);
+                if (p.dist_range >= d)
+                    write_pair(E1_PAIR_STREAM, cat, printed_count(st.group_count), jj, ea, eb, d, dt);
             }
         }
     }

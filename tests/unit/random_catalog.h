@@ -2,11 +2,13 @@
 // layout (tim lat lon dep mag dat nam), for tests that hold two searches side
 // by side.
 //
-// A seed fixes the catalog: the raw 64-bit numbers of std::mt19937_64 are
-// fixed by the language, every value is made from them by the formulas below
-// (no std distributions, whose output differs between library versions), and
-// no call takes two random values as arguments (their order of evaluation
-// would be the compiler's choice). The catalogs imitate what the search meets:
+// A seed fixes the catalog on every platform: the raw 64-bit numbers of
+// std::mt19937_64 are fixed by the language, every value is made from them by
+// the formulas below (no std distributions, whose output differs between
+// library versions, and no library logarithm, power or sine, whose last bits
+// do), and no call takes two random values as arguments (their order of
+// evaluation would be the compiler's choice). bench/gen_catalog.cpp makes its
+// catalogs from the same numbers and arithmetic. The catalogs imitate what the search meets:
 // mainshocks with decaying aftershock sequences, doublets, background events,
 // disordered and equal times, values that are not numbers or beyond every
 // range, points at the poles and across the date line, points at nearly the
@@ -26,26 +28,140 @@
 
 namespace rc {
 
+// ---- arithmetic that comes out the same on every platform ----------------
+//
+// Logarithm, exponential, power, sine, cosine and arc tangent computed from
+// + - * / and sqrt alone (all correctly rounded by IEEE 754, and the build
+// never fuses a multiply-add), so that no library version can change a digit
+// of a catalog.
+
+constexpr double PI = 3.14159265358979323846;
+constexpr double LN2_HI = 6.93147180369123816490e-01;  // ln 2, high part (fdlibm's split)
+constexpr double LN2_LO = 1.90821492927058770002e-10;  // ln 2, low part
+constexpr double LN2 = 0.69314718055994530942;
+constexpr double LN10 = 2.30258509299404568402;
+
+// Natural logarithm of x > 0: x = m 2^e with m in [sqrt(1/2), sqrt(2)), then
+// ln m = 2 atanh((m - 1) / (m + 1)) by its series.
+inline double det_log(double x) {
+    int e = 0;
+    double m = std::frexp(x, &e);  // exact: m in [0.5, 1)
+    if (m < 0.70710678118654752440) {
+        m *= 2.0;
+        --e;
+    }
+    const double s = (m - 1.0) / (m + 1.0);  // |s| <= 0.1716
+    const double s2 = s * s;
+    double sum = 0.0;
+    for (int k = 27; k >= 1; k -= 2) sum = sum * s2 + 1.0 / k;
+    return e * LN2 + 2.0 * s * sum;
+}
+
+// e^x: x = k ln 2 + r with |r| <= ln 2 / 2, e^r by its series, then 2^k.
+inline double det_exp(double x) {
+    if (x < -700.0) return 0.0;
+    const double k = std::floor(x / LN2 + 0.5);
+    const double r = (x - k * LN2_HI) - k * LN2_LO;
+    double sum = 1.0;
+    for (int n = 18; n >= 1; --n) sum = 1.0 + sum * r / n;
+    return std::ldexp(sum, static_cast<int>(k));  // exact
+}
+
+inline double det_pow(double base, double y) { return det_exp(y * det_log(base)); }
+
+// x brought into [-pi, pi] (x itself when it is there already).
+inline double det_turn(double x) { return x - 2.0 * PI * std::round(x / (2.0 * PI)); }
+
+// cos x, by its series on [-pi/2, pi/2] and by symmetry beyond.
+inline double det_cos(double x) {
+    x = det_turn(x);
+    if (std::fabs(x) > PI / 2.0) return -det_cos(PI - std::fabs(x));
+    const double x2 = x * x;
+    double sum = 1.0;
+    for (int n = 24; n >= 2; n -= 2) sum = 1.0 - sum * x2 / (n * (n - 1));
+    return sum;
+}
+
+// sin x, by its series on [-pi/2, pi/2] and by symmetry beyond.
+inline double det_sin(double x) {
+    x = det_turn(x);
+    if (x > PI / 2.0) return det_sin(PI - x);
+    if (x < -PI / 2.0) return -det_sin(PI + x);
+    const double x2 = x * x;
+    double sum = 1.0;
+    for (int n = 25; n >= 3; n -= 2) sum = 1.0 - sum * x2 / (n * (n - 1));
+    return x * sum;
+}
+
+// atan x: halved twice (atan x = 2 atan(x / (1 + sqrt(1 + x^2)))) below
+// |x| = 0.25 or so, then its series; beyond 1 through pi/2 - atan(1/x).
+inline double det_atan(double x) {
+    if (std::fabs(x) > 1.0) return (x > 0 ? PI / 2.0 : -PI / 2.0) - det_atan(1.0 / x);
+    double y = x;
+    for (int k = 0; k < 2; ++k) y = y / (1.0 + std::sqrt(1.0 + y * y));
+    const double y2 = y * y;
+    double sum = 0.0;
+    for (int n = 41; n >= 1; n -= 2) sum = 1.0 / n - sum * y2;
+    return 4.0 * y * sum;
+}
+
+inline double det_atan2(double y, double x) {
+    if (x > 0.0) return det_atan(y / x);
+    if (x < 0.0) return det_atan(y / x) + (y >= 0.0 ? PI : -PI);
+    return y > 0.0 ? PI / 2.0 : (y < 0.0 ? -PI / 2.0 : 0.0);
+}
+
+inline double det_asin(double x) { return det_atan2(x, std::sqrt((1.0 - x) * (1.0 + x))); }
+
 // ---- random numbers ---------------------------------------------------------
 
 struct Rng {
-    std::mt19937_64 g;  // raw 64-bit stream; the only source of randomness
+    std::mt19937_64 g;  // raw 64-bit stream, fixed by the C++ standard; the only source of randomness
 };
 
 inline Rng make_rng(uint64_t seed) { return Rng{std::mt19937_64(seed)}; }
 
-// Uniform in [0, 1), 53 random bits.
+// Uniform in [0, 1), the top 53 bits.
 inline double uniform(Rng& r) { return static_cast<double>(r.g() >> 11) * 0x1.0p-53; }
 inline double uniform(Rng& r, double lo, double hi) { return lo + (hi - lo) * uniform(r); }
+// Uniform in (0, 1): never 0, for logarithms.
+inline double uniform_open(Rng& r) { return (static_cast<double>(r.g() >> 11) + 0.5) * 0x1.0p-53; }
 // Uniform integer in [lo, hi].
 inline int64_t between(Rng& r, int64_t lo, int64_t hi) {
     return lo + static_cast<int64_t>(r.g() % static_cast<uint64_t>(hi - lo + 1));
 }
 inline bool chance(Rng& r, double p) { return uniform(r) < p; }
 // Exponential with the given mean.
-inline double exponential(Rng& r, double mean) { return -mean * std::log1p(-uniform(r)); }
+inline double exponential(Rng& r, double mean) { return -mean * det_log(uniform_open(r)); }
 // Uniform in the logarithm between lo and hi (both > 0).
-inline double log_uniform(Rng& r, double lo, double hi) { return lo * std::pow(hi / lo, uniform(r)); }
+inline double log_uniform(Rng& r, double lo, double hi) { return lo * det_pow(hi / lo, uniform(r)); }
+
+// Standard normal by the polar method (no sine or cosine needed).
+inline double normal(Rng& r) {
+    for (;;) {
+        const double x = 2.0 * uniform(r) - 1.0;
+        const double y = 2.0 * uniform(r) - 1.0;
+        const double s = x * x + y * y;
+        if (s > 0.0 && s < 1.0) return x * std::sqrt(-2.0 * det_log(s) / s);
+    }
+}
+
+// Poisson count of the given mean: by products of uniforms for small means,
+// by the rounded normal approximation for large ones.
+inline int64_t poisson(Rng& r, double mean) {
+    if (mean < 30.0) {
+        const double limit = det_exp(-mean);
+        int64_t k = 0;
+        double p = uniform_open(r);
+        while (p > limit) {
+            ++k;
+            p *= uniform_open(r);
+        }
+        return k;
+    }
+    const double v = std::floor(mean + std::sqrt(mean) * normal(r) + 0.5);
+    return v < 0.0 ? 0 : static_cast<int64_t>(v);
+}
 
 template <class T>
 T pick(Rng& r, std::initializer_list<T> values) {
@@ -100,20 +216,19 @@ inline void sort_by_time(GenCatalog& c) {
 
 // ---- geometry of the made-up world -------------------------------------------
 
-constexpr double KM_PER_DEG = 111.195;  // km per degree of arc on a 6371 km sphere
-constexpr double PI = 3.14159265358979323846;
+constexpr double KM_PER_DEG = 111.195;  // km per degree of a great circle on the EARTH_RADIUS_KM sphere
 
 // A point up to `km` away from (lat, lon) in a random direction, uniform over the disc.
 inline void offset(Rng& r, double& lat, double& lon, double km) {
     double dist = km * std::sqrt(uniform(r));
     double az = uniform(r, 0.0, 2.0 * PI);
-    double c = std::max(std::cos(lat * PI / 180.0), 0.01);
-    lat += dist * std::cos(az) / KM_PER_DEG;
-    lon += dist * std::sin(az) / (KM_PER_DEG * c);
+    double c = std::max(det_cos(lat * PI / 180.0), 0.01);
+    lat += dist * det_cos(az) / KM_PER_DEG;
+    lon += dist * det_sin(az) / (KM_PER_DEG * c);
 }
 
 // Gutenberg-Richter magnitudes above mmin with b value b.
-inline double gr_mag(Rng& r, double mmin, double b) { return mmin + exponential(r, 1.0 / (b * std::log(10.0))); }
+inline double gr_mag(Rng& r, double mmin, double b) { return mmin + exponential(r, 1.0 / (b * LN10)); }
 
 // Rupture radius in km as the search computes it.
 inline double radius_km(double mag) { return rupture_radius(static_cast<float>(mag)); }
@@ -145,7 +260,7 @@ inline double depth(Rng& r, double dep, double sd) { return std::max(0.0, dep + 
 // Omori-Utsu delay after a mainshock, days: many early, few late.
 inline double omori_delay(Rng& r, double c, double p, double longest) {
     for (int k = 0; k < 8; ++k) {
-        double t = c * (std::pow(1.0 - uniform(r), -1.0 / (p - 1.0)) - 1.0);
+        double t = c * (det_pow(1.0 - uniform(r), -1.0 / (p - 1.0)) - 1.0);
         if (t <= longest) return t;
     }
     return uniform(r, 0.0, longest);
@@ -223,7 +338,7 @@ inline GenCatalog clustered(Rng& r, int n) {
     int mains = 1 + static_cast<int>(between(r, 0, 1 + n / 150));
     for (int k = 0; k < mains && budget > 1; ++k) {
         double mag = uniform(r, 5.0, 8.3);
-        int count = static_cast<int>(std::min<double>(budget - 1, std::pow(10.0, mag - 4.3) * uniform(r, 0.3, 2.0)));
+        int count = static_cast<int>(std::min<double>(budget - 1, det_pow(10.0, mag - 4.3) * uniform(r, 0.3, 2.0)));
         double lat = g.lat + uniform(r, -g.spread, g.spread);
         double lon = g.lon + uniform(r, -g.spread, g.spread);
         double dep = depth(r, g.dep, g.dep_sd);
@@ -543,12 +658,12 @@ inline GenCatalog time_edges(Rng& r, int n) {
     return c;
 }
 
-// The point `km` away from (lat, lon) at azimuth `az` (radians) on the 6371 km
-// sphere, degrees; the longitude is not brought back into -180..180.
+// The point `km` away from (lat, lon) at azimuth `az` (radians) on the
+// EARTH_RADIUS_KM sphere, degrees; the longitude is not brought back into -180..180.
 inline void destination(double lat, double lon, double km, double az, double& lat2, double& lon2) {
-    const double d = km / 6371.0, p1 = lat * PI / 180.0;
-    const double p2 = std::asin(std::sin(p1) * std::cos(d) + std::cos(p1) * std::sin(d) * std::cos(az));
-    const double dl = std::atan2(std::sin(az) * std::sin(d) * std::cos(p1), std::cos(d) - std::sin(p1) * std::sin(p2));
+    const double d = km / EARTH_RADIUS_KM, p1 = lat * PI / 180.0;
+    const double p2 = det_asin(det_sin(p1) * det_cos(d) + det_cos(p1) * det_sin(d) * det_cos(az));
+    const double dl = det_atan2(det_sin(az) * det_sin(d) * det_cos(p1), det_cos(d) - det_sin(p1) * det_sin(p2));
     lat2 = p2 * 180.0 / PI;
     lon2 = lon + dl * 180.0 / PI;
 }
@@ -607,6 +722,99 @@ inline GenCatalog rings(Rng& r, int n) {
     }
     sort_by_time(c);
     c.ev.resize(n);
+    return c;
+}
+
+// ---- dense shapes -------------------------------------------------------------
+//
+// Catalogs that pile many events into one place and time, where a search
+// that walks every nearby event of a window grows with the square of the
+// catalog: swarms, a single point, equal times, and these with their time
+// order broken here and there.
+
+// A plain style: the numbers in one usual form, no odd texts or lines.
+inline Style plain_style(Rng& r) {
+    Style s = usual_style(r);
+    s.decimals[LAT] = s.decimals[LON] = 4;
+    s.decimals[DEP] = 1;
+    s.decimals[MAG] = 1;
+    s.decimals[DAT] = 8;
+    s.vary = s.odd_form = s.odd_text = s.odd_line = 0.0;
+    s.keep_order = true;
+    return s;
+}
+
+// Gutenberg-Richter magnitudes from 2.5, capped at 5.9.
+inline double swarm_mag(Rng& r) { return std::min(gr_mag(r, 2.5, 1.0), 5.9); }
+
+// A swarm: n - 1 events within 10 km of a point over 29 days, then one M6.0
+// at its centre a day later; with `far`, one larger event as well, 500 km
+// away, in the middle of the swarm's days.
+inline GenCatalog swarm_of(Rng& r, int n, bool far) {
+    GenCatalog c;
+    c.style = plain_style(r);
+    const double lat = uniform(r, -50.0, 50.0), lon = uniform(r, -180.0, 180.0);
+    const double t0 = uniform(r, 30000.0, 44000.0);
+    const int swarm = std::max(1, n - 1 - (far ? 1 : 0));
+    for (int k = 0; k < swarm; ++k) {
+        double la = lat, lo = lon;
+        offset(r, la, lo, 10.0);
+        add(c, la, lo, depth(r, 8.0, 4.0), swarm_mag(r), t0 + uniform(r, 0.0, 29.0));
+    }
+    if (far) {
+        double la = lat, lo = lon;
+        destination(lat, lon, 500.0, uniform(r, 0.0, 2.0 * PI), la, lo);
+        add(c, la, lo, 15.0, 7.0, t0 + uniform(r, 0.0, 29.0));
+    }
+    add(c, lat, lon, 8.0, 6.0, t0 + 30.0);
+    sort_by_time(c);
+    return c;
+}
+
+inline GenCatalog swarm(Rng& r, int n) { return swarm_of(r, n, false); }
+inline GenCatalog swarm_and_far(Rng& r, int n) { return swarm_of(r, n, true); }
+
+// n events at one point (the same latitude, longitude and depth), GR
+// magnitudes, over a month; the distance between two of them is 0, about 2.2
+// or 3.1 km, or not a number, as the latitude makes it.
+inline GenCatalog one_point(Rng& r, int n) {
+    GenCatalog c;
+    c.style = plain_style(r);
+    const double lat = pick(r, {uniform(r, -60.0, 60.0), 35.0, 0.0, 45.0});
+    const double lon = uniform(r, -180.0, 180.0);
+    const double t0 = uniform(r, 30000.0, 44000.0);
+    const double span = pick(r, {1.0, 30.0, 60.0});
+    for (int k = 0; k < n; ++k) add(c, lat, lon, 10.0, swarm_mag(r), t0 + uniform(r, 0.0, span));
+    sort_by_time(c);
+    return c;
+}
+
+// A swarm or a clustered catalog whose times come in runs of equal values.
+inline GenCatalog equal_times(Rng& r, int n) {
+    GenCatalog c = chance(r, 0.5) ? swarm(r, n) : clustered(r, n);
+    for (size_t k = 1; k < c.ev.size(); ++k) {
+        if (chance(r, 0.6)) c.ev[k].v[DAT] = c.ev[k - 1].v[DAT];
+    }
+    return c;
+}
+
+// A dense shape in time order but for a few swapped neighbours, a swapped
+// far pair, or one event moved: the time order broken in a few places only.
+inline GenCatalog partly_unsorted(Rng& r, int n) {
+    GenCatalog c = pick(r, {0, 1, 2, 3}) == 0 ? clustered(r, n)
+                   : chance(r, 0.5)           ? swarm_of(r, n, chance(r, 0.3))
+                                              : one_point(r, n);
+    const int64_t size = static_cast<int64_t>(c.ev.size());
+    if (size < 3) return c;
+    const int64_t breaks = between(r, 1, 3);
+    for (int64_t k = 0; k < breaks; ++k) {
+        const int64_t a = between(r, 0, size - 2);
+        switch (between(r, 0, 2)) {
+        case 0: std::swap(c.ev[a], c.ev[a + 1]); break;
+        case 1: std::swap(c.ev[a], c.ev[between(r, 0, size - 1)]); break;
+        default: c.ev[a].v[DAT] += pick(r, {-40.0, 40.0, -1.0, 1.0}); break;
+        }
+    }
     return c;
 }
 

@@ -3,8 +3,9 @@
 // search shortcuts: clustered sequences (memoized aftershock tests), broken
 // time order and equal times (searches on sorted times), wild values and
 // aliased coordinates (spatial pruning and indexing), tiny distances (where
-// the 32-bit distance is irregular), the edges of the time rules, and extreme
-// parameters.
+// the 32-bit distance is irregular), the edges of the time rules, extreme
+// parameters, and dense shapes (swarms, a swarm with a larger event far away,
+// one single point, equal times, catalogs out of order in a few places only).
 //
 // A failing seed keeps its scratch folder: the catalog, the four reports of
 // both searches, and a standard input with which twinquake itself reruns the
@@ -31,8 +32,7 @@
 #include "harness.h"
 #include "random_catalog.h"
 #include "reference_search.h"
-#include "run.h"
-#include "search.h"
+#include "search_run.h"
 #include "text_io.h"
 
 namespace fs = std::filesystem;
@@ -181,36 +181,18 @@ const Family TINY_DISTANCES{"TinyDistances", 4, 100, 20, 800, rc::tiny_distances
 const Family TIME_EDGES{"TimeEdges", 5, 100, 20, 1000, rc::time_edges, time_edge_params};
 const Family WINDOWS{"Windows", 6, 100, 20, 600, rc::clustered, window_params};
 const Family RINGS{"Rings", 7, 100, 50, 800, rc::rings, ring_params};
+// Dense shapes, where a search that walks every nearby event of a window
+// grows with the square of the catalog, and the same with the time order
+// broken in a few places only.
+const Family SWARMS{"Swarms", 8, 60, 50, 3000, rc::swarm, usual_params};
+const Family SWARM_AND_FAR{"SwarmAndFar", 9, 40, 50, 3000, rc::swarm_and_far, usual_params};
+const Family ONE_POINT{"OnePoint", 10, 60, 20, 2000, rc::one_point, usual_params};
+const Family EQUAL_TIMES{"EqualTimes", 11, 60, 20, 2000, rc::equal_times, usual_params};
+const Family PARTLY_UNSORTED{"PartlyUnsorted", 12, 80, 20, 2000, rc::partly_unsorted, usual_params};
 
 // ---- one run of a search -----------------------------------------------------------
 
-struct Reports {
-    std::string pairs;        // pair file
-    std::string echo;         // standard output
-    std::string e1pairs;      // E1-pair file
-    std::string aftershocks;  // "Aftershocks"
-};
-
 void connect(int32_t stream, const fs::path& p) { connect_stream(stream, p.string()); }
-
-// Connects, loads, runs the steps and closes as twinquake's run does, with
-// the files of this run named "<tag>.*" in `dir`.
-Reports run_steps(const fs::path& dir, const std::string& tag, int32_t n, const RunParameters& p, SearchSteps steps) {
-    reset_streams();
-    set_fatal_hook(throw_fatal);
-    connect(STDIN_STREAM, dir / "catalog");
-    connect(STDOUT_STREAM, dir / (tag + ".echo"));
-    connect(PAIR_STREAM, dir / (tag + ".pairs"));
-    connect(E1_PAIR_STREAM, dir / (tag + ".e1pairs"));
-    connect(AFTERSHOCK_STREAM, dir / (tag + ".Aftershocks"));
-    EventCatalog cat;
-    load_events(cat, STDIN_STREAM, n, Layout::labelled);
-    search_and_close(cat, p, steps);
-    close_all_streams();
-    reset_streams();
-    return {slurp(dir / (tag + ".pairs")), slurp(dir / (tag + ".echo")), slurp(dir / (tag + ".e1pairs")),
-            slurp(dir / (tag + ".Aftershocks"))};
-}
 
 EventCatalog load(const fs::path& file, int32_t n) {
     reset_streams();
@@ -294,16 +276,16 @@ void check_seed(const Family& fam, uint64_t seed, Tally& tally) {
     std::ofstream(dir / "catalog", std::ios::binary) << text;
 
     RunParameters p{};
-    Reports want, got;
+    RunReports want, got;
     std::string stage = "reading the catalog";
     try {
         EventCatalog cat = load(dir / "catalog", n);
         p = fam.params(r, cat, gc);
         tally.ordered += in_time_order(cat) ? 1 : 0;
         stage = "the reference search";
-        want = run_steps(dir, "ref", n, p, SearchSteps{ref::main_pass, ref::report_e1_pairs});
+        want = run_search_in(dir, "ref", dir / "catalog", n, p, Steps::reference);
         stage = "the fast search";
-        got = run_steps(dir, "fast", n, p, SearchSteps{&::main_pass, &::report_e1_pairs});
+        got = run_search_in(dir, "fast", dir / "catalog", n, p, Steps::fast);
     } catch (const Fatal&) {
         reset_streams();
         ADD_FAILURE() << fam.name << " seed " << seed << ": " << stage << " ended the run: " << last_diagnostic()
@@ -381,5 +363,10 @@ TEST(Differential, TinyDistances) { run_family(TINY_DISTANCES); }
 TEST(Differential, TimeEdges) { run_family(TIME_EDGES); }
 TEST(Differential, Windows) { run_family(WINDOWS); }
 TEST(Differential, Rings) { run_family(RINGS); }
+TEST(Differential, Swarms) { run_family(SWARMS); }
+TEST(Differential, SwarmAndFar) { run_family(SWARM_AND_FAR); }
+TEST(Differential, OnePoint) { run_family(ONE_POINT); }
+TEST(Differential, EqualTimes) { run_family(EQUAL_TIMES); }
+TEST(Differential, PartlyUnsorted) { run_family(PARTLY_UNSORTED); }
 
 }  // namespace

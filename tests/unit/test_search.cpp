@@ -15,8 +15,9 @@
 
 #include "event_catalog.h"
 #include "harness.h"
-#include "run.h"
-#include "search.h"
+#include "random_catalog.h"
+#include "records.h"
+#include "search_run.h"
 #include "templates.h"
 #include "text_io.h"
 
@@ -55,31 +56,18 @@ struct Reports {
 Reports run_search(const std::string& params, const std::string& catalog) {
     char tmpl[] = "/tmp/search_XXXXXX";
     fs::path dir = mkdtemp(tmpl);
-    reset_streams();
-    set_fatal_hook(throw_fatal);
     std::ofstream(dir / "cat.txt") << catalog;
     RunParameters p{};
     std::stringstream ps(params);
     ps >> p.dist_range >> p.time_window >> p.e1_min_mag >> p.e2_min_mag;
     int32_t n = static_cast<int32_t>(std::count(catalog.begin(), catalog.end(), '\n'));
-
-    connect_stream(STDIN_STREAM, (dir / "cat.txt").string());
-    connect_stream(STDOUT_STREAM, (dir / "echo").string());
-    connect_stream(PAIR_STREAM, (dir / "pairs").string());
-    connect_stream(E1_PAIR_STREAM, (dir / "e1pairs").string());
-    connect_stream(AFTERSHOCK_STREAM, (dir / "Aftershocks").string());
-    EventCatalog cat;
-    load_events(cat, STDIN_STREAM, n, Layout::labelled);
-    search_and_close(cat, p, {main_pass, report_e1_pairs});
-    close_all_streams();
-    reset_streams();
+    const RunReports run = run_search_in(dir, "fast", dir / "cat.txt", n, p, Steps::fast);
 
     Reports r;
-    std::string pairs = slurp(dir / "pairs");
-    EXPECT_EQ(slurp(dir / "echo"), pairs) << "the echo differs from the pair file";
-    r.pairs = summary(pairs, false, 189);
-    r.aftershocks = summary(slurp(dir / "Aftershocks"), true, 167);
-    r.e1pairs = summary(slurp(dir / "e1pairs"), false, 189);
+    EXPECT_EQ(run.echo, run.pairs) << "the echo differs from the pair file";
+    r.pairs = summary(run.pairs, false, PAIR_LINE_LEN);
+    r.aftershocks = summary(run.aftershocks, true, AFTERSHOCK_LINE_LEN);
+    r.e1pairs = summary(run.e1pairs, false, PAIR_LINE_LEN);
     fs::remove_all(dir);
     return r;
 }
@@ -216,11 +204,8 @@ namespace {
 TEST(Search, RecordsFromPiecesMatchTheTemplates) {
     const float specials[] = {
         0.0f, -0.0f, 7.25f, -0.04f, 99999.96f, 1e9f, -1e-9f, std::numeric_limits<float>::infinity(), std::nanf("")};
-    uint64_t s = 12345;
-    auto next = [&] {
-        s = s * 6364136223846793005ull + 1442695040888963407ull;
-        return s >> 33;
-    };
+    rc::Rng r = rc::make_rng(12345);
+    auto next = [&] { return r.g(); };
     auto value = [&]() -> float {
         if (next() % 4 == 0) return specials[next() % 9];
         return (static_cast<float>(next() % 2000001) - 1000000.0f) / static_cast<float>(1 + next() % 10000);
@@ -242,31 +227,68 @@ TEST(Search, RecordsFromPiecesMatchTheTemplates) {
     }
     const RecordTemplate t = parse_template(PAIR_TEMPLATE);
     const RecordTemplate ta = parse_template(AFTERSHOCK_TEMPLATE);
-    SearchCache c;
+    RecordCache c;
+    prepare_records(c, cat.n);
     for (int k = 0; k < 3000; ++k) {
         const int32_t a = 1 + static_cast<int32_t>(next() % 300), b = 1 + static_cast<int32_t>(next() % 300);
         const int32_t group = static_cast<int32_t>(next() % 20000) - 100, count = static_cast<int32_t>(next() % 200);
         const float d = value(), dt = value();
-        const IoItem values[] = {
-            io(group),      io(count),      io(cat.tim[a]), io(cat.lon[a]), io(cat.lat[a]), io(cat.dep[a]),
-            io(cat.mag[a]), io(cat.tim[b]), io(cat.lon[b]), io(cat.lat[b]), io(cat.dep[b]), io(cat.mag[b]),
-            io(d),          io(dt),         io(cat.dat[a]), io(cat.nam[a]),
-        };
+        IoItem values[PAIR_VALUES];
+        pair_values(cat, group, count, a, b, d, dt, values);
         char want[MAX_LINE_LENGTH], got[PAIR_LINE_LEN];
-        ASSERT_EQ(format_template(t, values, 16, want), PAIR_LINE_LEN);
-        format_pair(cat, c, group, count, a, b, d, dt, got);
+        ASSERT_EQ(format_template(t, values, PAIR_VALUES, want), PAIR_LINE_LEN);
+        pair_line(cat, c, group, count, a, b, d, dt, got);
         ASSERT_EQ(std::string(got, PAIR_LINE_LEN), std::string(want, PAIR_LINE_LEN));
 
-        const IoItem after[] = {
-            io(group),      io(cat.tim[a]), io(cat.lat[a]), io(cat.lon[a]), io(cat.dep[a]),
-            io(cat.mag[a]), io(cat.dat[a]), io(cat.nam[a]), io(cat.tim[b]), io(cat.lat[b]),
-            io(cat.lon[b]), io(cat.dep[b]), io(cat.mag[b]), io(cat.dat[b]),
-        };
+        IoItem after[AFTERSHOCK_VALUES];
+        aftershock_values(cat, group, a, b, after);
         char want_after[MAX_LINE_LENGTH], got_after[AFTERSHOCK_LINE_LEN];
-        ASSERT_EQ(format_template(ta, after, 14, want_after), AFTERSHOCK_LINE_LEN);
-        format_aftershock(cat, c, group, a, b, got_after);
+        ASSERT_EQ(format_template(ta, after, AFTERSHOCK_VALUES, want_after), AFTERSHOCK_LINE_LEN);
+        aftershock_line(cat, c, group, a, b, got_after);
         ASSERT_EQ(std::string(got_after, AFTERSHOCK_LINE_LEN), std::string(want_after, AFTERSHOCK_LINE_LEN));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Runs past 2^31: the offsets of the record pieces and of the E1 table, and
+// the counters the E1-pair report runs up, with no run that size.
+TEST(Search, OffsetsAndCountersPastTwoToThe31) {
+    // 40 million aftershock pieces of 70 columns lie 2.8e9 bytes in.
+    EXPECT_EQ(piece_offset(40'000'000, 70), int64_t{2'800'000'000});
+    EXPECT_EQ(piece_offset(INT32_MAX, 189), int64_t{INT32_MAX} * 189);
+
+    // Groups whose E1 begin beyond 2^31 in the table keep their counts.
+    E1Table t;
+    t.first = {0, int64_t{2'999'999'990}, int64_t{3'000'000'000}, int64_t{3'000'000'005}};
+    EXPECT_EQ(ie1_count(t, 1), 10);
+    EXPECT_EQ(ie1_count(t, 2), 5);
+
+    // The group counter goes past 2^31 without overflow, and every record
+    // that shows it has asterisks in its I4 column, as from 10,000 on.
+    RunState st;
+    st.group_count = INT32_MAX - 1;
+    open_group(st);
+    open_group(st);
+    EXPECT_EQ(st.group_count, int64_t{INT32_MAX} + 1);
+    EXPECT_EQ(printed_count(st.group_count), INT32_MAX);
+    EXPECT_EQ(printed_count(int64_t{1} << 40), INT32_MAX);
+    EXPECT_EQ(printed_count(12345), 12345);
+
+    EventCatalog cat;
+    CatalogEvent ev{make_text("T"), 1.0f, 2.0f, 3.0f, 4.0f, 30000.0, make_text("N")};
+    add_event(cat, ev);
+    add_event(cat, ev);
+    RecordCache rc;
+    prepare_records(rc, cat.n);
+    char line[PAIR_LINE_LEN];
+    pair_line(cat, rc, printed_count(st.group_count), 1, 1, 2, 0.0f, 0.0f, line);
+    EXPECT_EQ(std::string(line, 8), "****   1");
+    char after[AFTERSHOCK_LINE_LEN];
+    aftershock_line(cat, rc, printed_count(int64_t{5'000'000'000}), 1, 2, after);
+    EXPECT_EQ(std::string(after, 5), "**** ");
 }
 
 }  // namespace
