@@ -38,7 +38,7 @@ mkdir -p "$build/obj" "$build/logs"
 flags=(-std=c++20 -O1 -g -ffp-contract=off -fno-omit-frame-pointer -Wall -Wextra -Werror
        -fsanitize=address,undefined -fno-sanitize-recover=all)
 includes=(-I"$top/common" -I"$top/twinquake" -I"$top/epochnum" -I"$top/tests/reference" -I"$fuzz_src")
-sources=(common/text_io.cpp common/templates.cpp common/event_catalog.cpp common/geometry.cpp
+sources=(common/streams.cpp common/free_read.cpp common/numbers.cpp common/templates.cpp common/event_catalog.cpp common/geometry.cpp
          twinquake/search.cpp twinquake/event_index.cpp epochnum/jdn.cpp
          tests/reference/reference_search.cpp)
 
