@@ -3,8 +3,9 @@
 // Command-line arguments are ignored.
 #include <cstdint>
 
+#include "free_read.h"
 #include "jdn.h"
-#include "text_io.h"
+#include "streams.h"
 
 int main() {
     set_program_name("epochnum");

@@ -7,8 +7,9 @@
 #include <string_view>
 
 #include "event_catalog.h"
+#include "free_read.h"
 #include "select.h"
-#include "text_io.h"
+#include "streams.h"
 
 int main() {
     set_program_name("ringpick");
