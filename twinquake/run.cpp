@@ -13,9 +13,11 @@ static_assert(PROMPT_LEN == 87);
 
 void search_and_close(const EventCatalog& cat, const RunParameters& p, SearchSteps steps) {
     RunState st;
+    set_phase(Phase::searching);
     steps.pass(cat, p, st);
     close_stream(PAIR_STREAM);
     close_stream(STDIN_STREAM);
+    set_phase(Phase::reporting);
     steps.report(cat, p, st);
     close_stream(E1_PAIR_STREAM);
     close_stream(AFTERSHOCK_STREAM);
@@ -36,9 +38,9 @@ int run_twinquake(SearchSteps steps) {
     read_free(STDIN_STREAM, count, 1);
 
     connect_stream(STDIN_STREAM, text_view(catalog_file));
-    connect_stream(PAIR_STREAM, text_view(pair_file));
-    connect_stream(E1_PAIR_STREAM, text_view(e1_pair_file));
-    connect_stream(AFTERSHOCK_STREAM, "Aftershocks");
+    connect_output(PAIR_STREAM, text_view(pair_file));
+    connect_output(E1_PAIR_STREAM, text_view(e1_pair_file));
+    connect_output(AFTERSHOCK_STREAM, "Aftershocks");
 
     EventCatalog cat;
     load_events(cat, STDIN_STREAM, n, Layout::labelled);

@@ -341,6 +341,7 @@ void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, RunState& 
 
 void main_pass(const EventCatalog& cat, const RunParameters& p, RunState& st) {
     for (int32_t i = 1; i <= cat.n; ++i) {
+        poll_stop();  // a stop signal ends the run between two events
         if (screen_e2(cat, p, st, i)) collect_e1(cat, p, st, i);
     }
 }
