@@ -208,15 +208,17 @@ const char* signal_name(int sig) {
 
 // After a write cut short (a full disk, a file-size limit, an I/O error),
 // when `done` bytes of the buffered lines reached the file: the file is cut
-// back after the last whole line of this run (it was emptied before this
-// run's first line). Nothing can be taken back from a pipe or a device. The
-// write failure being reported, a failing cut adds nothing to it.
+// back after the last whole line of this run, counted back from where the
+// write left off, so that a standard output appended to a file keeps what
+// the file held before the run. Nothing can be taken back from a pipe or a
+// device. The write failure being reported, a failing cut adds nothing to it.
 void cut_back(Connection& c, size_t done) {
     if (!c.regular || c.fd < 0) return;
     size_t whole = done;
     while (whole > 0 && c.out[whole - 1] != '\n') --whole;
     c.written += static_cast<int64_t>(whole);
-    if (ftruncate(c.fd, c.written) != 0) {
+    const off_t at = lseek(c.fd, 0, SEEK_CUR);
+    if (at < 0 || ftruncate(c.fd, at - static_cast<off_t>(done - whole)) != 0) {
         // Nothing more can be done for this file.
     }
 }

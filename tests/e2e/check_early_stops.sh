@@ -213,6 +213,27 @@ inject() {
   finish
 }
 
+# stdout_append: twinquake's standard output is appended to a file that
+# already holds a line, and the system refuses it after 70,000 bytes: the
+# file keeps its line and then whole lines of the echo.
+stdout_append() {
+  local d=$data/tq_small size
+  start "inject_twinquake_write_stdout_append"
+  [ -n "$inject_why" ] && { skip "$inject_why"; return; }
+  setup twinquake tq_small
+  echo "a line from before the run" > "$w/echo"
+  status=$(cd "$w" && LD_PRELOAD=$inject QUAKE_FAULT_OP=write QUAKE_FAULT_FILE=echo QUAKE_FAULT_ERRNO=EIO \
+             QUAKE_FAULT_AFTER=70000 "$bin/twinquake" < "$w.in" >> echo 2> "$w.err"; echo $?)
+  expect_status 2
+  expect_diag twinquake "write refused on standard output (stream 6)" "Input/output error"
+  [ "$(head -n 1 "$w/echo")" = "a line from before the run" ] || problem "the line from before the run is lost"
+  tail -n +2 "$w/echo" > "$w.echo"
+  whole_prefix "$w.echo" "$d/stdout"
+  size=$(stat -c %s "$w.echo")
+  [ "$size" -gt 60000 ] || problem "the echo lost lines before the refusal ($size bytes)"
+  finish
+}
+
 # ---- a file-size limit and a full file system ------------------------------------
 
 # size_limit PROGRAM COMPLETE: ulimit -f 16 (16 KiB); the first report past
@@ -425,6 +446,7 @@ cases=(
   "inject twinquake tq_small write pairs EIO 100000"
   "inject twinquake tq_small write e1pairs ENOSPC 150001"
   "inject twinquake tq_small write Aftershocks EIO 10"
+  "stdout_append"
   # a report that cannot be emptied, a close that fails
   "inject ringpick rp_small ftruncate pickout EIO 0"
   "inject twinquake tq_small ftruncate e1pairs EIO 0"
