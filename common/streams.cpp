@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <string>
 #include <utility>
@@ -22,8 +23,10 @@
 
 namespace {
 
-constexpr size_t WRITE_CHUNK = 1 << 16;  // buffered bytes that trigger a hand-over
-constexpr size_t SHOWN_TEXT_MAX = 80;    // characters of offending text in a diagnostic
+constexpr size_t WRITE_CHUNK = 1 << 16;           // buffered bytes that trigger a hand-over
+constexpr size_t SHOWN_TEXT_MAX = 80;             // characters of offending text in a diagnostic
+constexpr int FIFO_READER_WAITS = 100;            // tries left for a named pipe's reader to appear,
+constexpr long FIFO_READER_PAUSE_NS = 10000000L;  // 10 ms apart: one second in all
 
 enum class Target : uint8_t { none, std_in, std_out, file };
 enum class Access : uint8_t { read_write, read_only, write_only };
@@ -246,6 +249,13 @@ void flush(int32_t stream, Connection& c) {
         // A named pipe is opened for writing on its first hand-over; with no
         // process reading it the lines cannot be delivered.
         int fd = open(c.name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        // A reader started beside the program (mkfifo p; cat p & prog) may
+        // not have opened its end yet: it is given a moment to.
+        for (int k = 0; fd < 0 && errno == ENXIO && k < FIFO_READER_WAITS; ++k) {
+            const struct timespec pause { 0, FIFO_READER_PAUSE_NS };
+            nanosleep(&pause, nullptr);
+            fd = open(c.name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        }
         if (fd < 0) {
             refused(stream, c, errno == ENXIO ? "no process reads the named pipe" : std::strerror(errno));
             return;
