@@ -38,6 +38,9 @@ bool next_line(int32_t stream, FreeFormReader& r) {
                     r.line_in_carry = true;
                 }
                 r.beg = stop + 1;
+                // A carriage return directly before the line feed is no part
+                // of the line; anywhere else it is an ordinary character.
+                if (r.len > 0 && r.line[r.len - 1] == '\r') --r.len;
                 break;
             }
             r.carry.append(base + r.beg, r.end - r.beg);
@@ -45,13 +48,17 @@ bool next_line(int32_t stream, FreeFormReader& r) {
         r.beg = r.end = 0;
         ssize_t k = read(input_descriptor(stream), r.buf.data(), r.buf.size());
         if (k < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR) {
+                poll_stop();  // a stop signal ends the run here
+                continue;
+            }
             fatal_io_error(Failure::read_refused, stream, stream_file(stream), std::strerror(errno));
         }
         if (k == 0) {
             r.eof = true;
             if (r.carry.empty()) return false;
-            // A last line without a line feed reads like any other.
+            // A last line without a line feed reads like any other; a
+            // carriage return at its end ends no line and stays in it.
             r.line = r.carry.data();
             r.len = r.carry.size();
             r.line_in_carry = true;
@@ -59,7 +66,6 @@ bool next_line(int32_t stream, FreeFormReader& r) {
         }
         r.end = static_cast<size_t>(k);
     }
-    if (r.len > 0 && r.line[r.len - 1] == '\r') --r.len;
     r.pos = 0;
     r.has_line = true;
     ++r.line_no;

@@ -8,10 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <string>
+#include <utility>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,8 +23,10 @@
 
 namespace {
 
-constexpr size_t WRITE_CHUNK = 1 << 16;  // buffered bytes that trigger a hand-over
-constexpr size_t SHOWN_TEXT_MAX = 80;    // characters of offending text in a diagnostic
+constexpr size_t WRITE_CHUNK = 1 << 16;           // buffered bytes that trigger a hand-over
+constexpr size_t SHOWN_TEXT_MAX = 80;             // characters of offending text in a diagnostic
+constexpr int FIFO_READER_WAITS = 100;            // tries left for a named pipe's reader to appear,
+constexpr long FIFO_READER_PAUSE_NS = 10000000L;  // 10 ms apart: one second in all
 
 enum class Target : uint8_t { none, std_in, std_out, file };
 enum class Access : uint8_t { read_write, read_only, write_only };
@@ -30,7 +36,7 @@ struct Connection {
     int fd = -1;                         // the system's descriptor
     std::string name;                    // file name as opened, without trailing blanks
     Access access = Access::read_write;  // as obtained when connecting
-    bool cut_pending = false;            // the first line written cuts the file after it
+    bool cut_pending = false;            // the first hand-over empties the file first
     bool regular = false;                // a regular file (only those are cut)
     bool fifo = false;                   // a named pipe: opened on its first read or write
     bool tty = false;                    // a terminal: every line is handed over at once
@@ -45,6 +51,7 @@ struct Connection {
 struct StreamTable {
     Connection conn[MAX_STREAM + 1];  // indexed by stream number
     int32_t reading = STDIN_STREAM;   // the stream read last (for a failure of memory)
+    Phase phase = Phase::loading;     // what the run is doing (for a failure of memory)
     bool ready = false;               // streams 5 and 6 are set up
     bool ending = false;              // a failure is ending the run
     const char* program = "quake";    // head of every diagnostic
@@ -82,6 +89,28 @@ void out_of_memory() {
     fatal_io_error(Failure::out_of_memory, s, stream_file(s));
 }
 
+// Notes a stop signal for the next line boundary. Only the first counts: a
+// second one while the run is ending changes nothing, so that the reports
+// still end on whole lines.
+void note_stop_signal(int sig) {
+    if (pending_stop == 0) pending_stop = sig;
+}
+
+// The stop signals are caught where they would end the process by default;
+// a signal the caller ignores (nohup, a background job) stays ignored, and a
+// handler of the caller's own stays in place. Interrupted system calls are
+// not restarted, so that a read waiting for input sees the signal at once.
+void catch_stop_signals() {
+    struct sigaction sa {};
+    sa.sa_handler = note_stop_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) sigaction(sig, &sa, nullptr);
+    }
+}
+
 void start_table(StreamTable& t) {
     // A standard descriptor closed when the run starts is held by /dev/null,
     // opened against its use (standard input for writing, standard output and
@@ -98,6 +127,10 @@ void start_table(StreamTable& t) {
     // A reader that goes away makes the next write fail (write refused)
     // instead of ending the process without a word.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file-size limit (ulimit -f) makes a write refused, like a full disk,
+    // instead of ending the process in the middle of a line.
+    std::signal(SIGXFSZ, SIG_IGN);
+    catch_stop_signals();
     if (!reserve) reserve = new char[1 << 20];
     std::set_new_handler(out_of_memory);
     Connection& in = t.conn[STDIN_STREAM];
@@ -144,7 +177,9 @@ std::string file_label(const Connection& c) {
     return "no file";
 }
 
-[[noreturn]] void end_run(std::string message) {
+// The run is ending: the diagnostic on standard error, then every stream
+// flushed and closed.
+void wind_up(std::string message) {
     StreamTable& t = streams();
     t.ending = true;
     message += '\n';
@@ -152,12 +187,52 @@ std::string file_label(const Connection& c) {
     size_t done = 0;
     while (done < message.size()) {
         ssize_t k = write(2, message.data() + done, message.size() - done);
-        if (k <= 0 && errno != EINTR) break;
-        if (k > 0) done += static_cast<size_t>(k);
+        if (k < 0 && errno == EINTR) continue;
+        if (k <= 0) break;
+        done += static_cast<size_t>(k);
     }
     close_all_streams();
-    if (t.hook) t.hook();
+}
+
+[[noreturn]] void end_run(std::string message) {
+    wind_up(std::move(message));
+    if (table().hook) table().hook();
     std::exit(2);
+}
+
+const char* signal_name(int sig) {
+    switch (sig) {
+    case SIGINT: return "SIGINT (interrupt)";
+    case SIGTERM: return "SIGTERM (termination)";
+    case SIGHUP: return "SIGHUP (hang-up)";
+    }
+    return "a signal";
+}
+
+// After a write cut short (a full disk, a file-size limit, an I/O error),
+// when `done` bytes of the buffered lines reached the file: the file is cut
+// back after the last whole line of this run, counted back from where the
+// write left off, so that a standard output appended to a file keeps what
+// the file held before the run. Nothing can be taken back from a pipe or a
+// device. The write failure being reported, a failing cut adds nothing to it.
+void cut_back(Connection& c, size_t done) {
+    if (!c.regular || c.fd < 0) return;
+    size_t whole = done;
+    while (whole > 0 && c.out[whole - 1] != '\n') --whole;
+    c.written += static_cast<int64_t>(whole);
+    const off_t at = lseek(c.fd, 0, SEEK_CUR);
+    if (at < 0 || ftruncate(c.fd, at - static_cast<off_t>(done - whole)) != 0) {
+        // Nothing more can be done for this file.
+    }
+}
+
+// Waits until a descriptor that would block (a non-blocking standard output
+// with a slow reader) takes output again.
+void wait_writable(int fd) {
+    struct pollfd p {};
+    p.fd = fd;
+    p.events = POLLOUT;
+    poll(&p, 1, -1);
 }
 
 // A refused hand-over: ends the run, unless a failure is ending it already,
@@ -174,6 +249,13 @@ void flush(int32_t stream, Connection& c) {
         // A named pipe is opened for writing on its first hand-over; with no
         // process reading it the lines cannot be delivered.
         int fd = open(c.name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        // A reader started beside the program (mkfifo p; cat p & prog) may
+        // not have opened its end yet: it is given a moment to.
+        for (int k = 0; fd < 0 && errno == ENXIO && k < FIFO_READER_WAITS; ++k) {
+            const struct timespec pause { 0, FIFO_READER_PAUSE_NS };
+            nanosleep(&pause, nullptr);
+            fd = open(c.name.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        }
         if (fd < 0) {
             refused(stream, c, errno == ENXIO ? "no process reads the named pipe" : std::strerror(errno));
             return;
@@ -182,24 +264,37 @@ void flush(int32_t stream, Connection& c) {
         c.fd = fd;
         c.access = Access::write_only;
     }
+    if (c.cut_pending && !c.out.empty()) {
+        // The first line written replaces the file's former content: the
+        // file is emptied before its first hand-over, so that a write cut
+        // short can never leave former content behind this run's lines.
+        // A file that cannot be emptied keeps its former content whole.
+        c.cut_pending = false;
+        if (c.regular && ftruncate(c.fd, 0) != 0) {
+            refused(stream, c, std::strerror(errno));
+            return;
+        }
+    }
     size_t done = 0;
     while (done < c.out.size()) {
+        // A signal that interrupts the hand-over is seen at the next line
+        // boundary: the lines buffered are whole and go out whole.
         ssize_t k = write(c.fd, c.out.data() + done, c.out.size() - done);
         if (k < 0 && errno == EINTR) continue;
+        if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            wait_writable(c.fd);
+            continue;
+        }
         if (k <= 0) {
-            refused(stream, c, std::strerror(k < 0 ? errno : ENOSPC));
+            const int err = k < 0 ? errno : ENOSPC;
+            cut_back(c, done);
+            refused(stream, c, std::strerror(err));
             return;
         }
         done += static_cast<size_t>(k);
     }
     c.written += static_cast<int64_t>(done);
     c.out.clear();
-    if (c.cut_pending && c.written > 0) {
-        // The first line written replaces the file's former content: cut the
-        // file after what this connection has written.
-        c.cut_pending = false;
-        if (c.regular && ftruncate(c.fd, c.written) != 0) refused(stream, c, std::strerror(errno));
-    }
 }
 
 void release(int32_t stream, Connection& c) {
@@ -245,6 +340,23 @@ std::string stream_file(int32_t stream) { return file_label(connection(stream));
 
 void set_program_name(const char* name) { streams().program = name; }
 
+void set_phase(Phase phase) { streams().phase = phase; }
+
+void stop_by_signal() {
+    const int sig = pending_stop;
+    wind_up(std::string(streams().program) + ": stopped by " + signal_name(sig) +
+            "; every file holds the whole lines written before it");
+    if (table().hook) table().hook();
+    // The same signal again, now with its default action.
+    std::signal(sig, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, sig);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    raise(sig);
+    _exit(128 + sig);
+}
+
 void set_fatal_hook(FatalHook hook) { streams().hook = hook; }
 
 std::string_view last_diagnostic() { return streams().last; }
@@ -256,7 +368,9 @@ void reset_streams() {
         c = Connection{};
     }
     t.ending = false;
+    t.phase = Phase::loading;
     t.last.clear();
+    pending_stop = 0;
     start_table(t);
 }
 
@@ -313,6 +427,17 @@ void connect_stream(int32_t stream, std::string_view name) {
     identify(c);
 }
 
+void connect_output(int32_t stream, std::string_view name) {
+    connect_stream(stream, name);
+    Connection& c = connection(stream);
+    if (c.target != Target::file || c.fd < 0 || !c.regular) return;
+    // Advisory: a file system without locks (some network file systems)
+    // refuses the lock for its own reason, and the run goes on without it.
+    if (flock(c.fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        fatal_io_error(Failure::cannot_connect, stream, c.name, "another run is writing the file");
+    }
+}
+
 void close_stream(int32_t stream) {
     Connection& c = connection(stream);
     if (c.target == Target::none) return;
@@ -334,6 +459,7 @@ void close_all_streams() {
 }
 
 void write_line(int32_t stream, std::string_view line) {
+    poll_stop();
     Connection& c = connection(stream);
     if (c.target == Target::none || c.target == Target::std_in) {
         programming_error("write to a stream that is not connected for output", stream);
@@ -360,6 +486,7 @@ void write_free(int32_t stream, IoItem item) {
 }
 
 FreeFormReader& stream_reader(int32_t stream) {
+    poll_stop();
     Connection& c = connection(stream);
     if (c.target == Target::none || c.target == Target::std_out) {
         programming_error("read from a stream that is not connected for input", stream);
@@ -380,6 +507,10 @@ int input_descriptor(int32_t stream) {
     Connection& c = connection(stream);
     if (c.fifo && c.fd < 0) {
         int fd = open(c.name.c_str(), O_RDONLY | O_CLOEXEC);
+        while (fd < 0 && errno == EINTR) {
+            poll_stop();
+            fd = open(c.name.c_str(), O_RDONLY | O_CLOEXEC);
+        }
         if (fd < 0) fatal_io_error(Failure::read_refused, stream, file_label(c), std::strerror(errno));
         c.fd = fd;
         c.access = Access::read_only;
@@ -389,13 +520,12 @@ int input_descriptor(int32_t stream) {
 
 void fatal_io_error(Failure kind, int32_t stream, std::string_view file, std::string_view detail) {
     StreamTable& t = streams();
-    const Connection& c = connection(stream);
+    const int64_t line = stream >= 0 && stream <= MAX_STREAM ? t.conn[stream].rd.line_no : 0;
     const std::string where = shown_text(file) + " (stream " + std::to_string(stream) + ")";
     const std::string connecting =
         "cannot connect stream " + std::to_string(stream) + " to \"" + shown_text(file) + "\": ";
     const std::string reason = detail.empty() ? std::string() : ": " + std::string(detail);
     std::string msg = std::string(t.program) + ": ";
-    const int64_t line = c.rd.line_no;
     switch (kind) {
     case Failure::end_of_file:
         msg += "end of file ";
@@ -411,7 +541,14 @@ void fatal_io_error(Failure kind, int32_t stream, std::string_view file, std::st
     case Failure::already_connected:
         msg += connecting + "the file is already connected to " + std::string(detail);
         break;
-    case Failure::out_of_memory: msg += "out of memory while reading " + where + reason; break;
+    case Failure::out_of_memory:
+        switch (t.phase) {
+        case Phase::loading: msg += "out of memory while loading, reading " + where; break;
+        case Phase::searching: msg += "out of memory while searching"; break;
+        case Phase::reporting: msg += "out of memory while writing a report"; break;
+        }
+        msg += reason;
+        break;
     }
     end_run(msg);
 }

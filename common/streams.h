@@ -10,6 +10,7 @@
 // lines (event_catalog).
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,6 +37,11 @@ void set_program_name(const char* name);
 
 // Connects `stream` to the file named `name` less its trailing blanks.
 void connect_stream(int32_t stream, std::string_view name);
+// connect_stream for a report file: a regular file is also held with an
+// advisory lock (flock) to the end of the run, so that two runs never write
+// one file at once; a file another run holds ends this run with the
+// cannot-connect failure, before this run writes anything.
+void connect_output(int32_t stream, std::string_view name);
 // Hands the stream's buffered lines to its file and releases it.
 void close_stream(int32_t stream);
 // Closes every connected stream, standard output included (flushed, not closed).
@@ -51,8 +57,32 @@ void write_free(int32_t stream, IoItem item);
 // failure, the stream, the file (as stream_file gives it for a connected
 // stream, the name being connected for a failing connection) and `detail`
 // (the offending text or the system's reason); then every stream flushed and
-// closed; then exit status 2.
+// closed, each report cut after its last whole line; then exit status 2.
+// An out-of-memory failure names the phase, and the stream being read and
+// its file only while loading (any stream number and file may be given).
 [[noreturn]] void fatal_io_error(Failure kind, int32_t stream, std::string_view file, std::string_view detail = {});
+
+// What the run is doing, for a diagnostic that has no stream to name (out
+// of memory). A run starts loading.
+enum class Phase : uint8_t {
+    loading,    // reading parameters and input
+    searching,  // working on what was loaded (twinquake's main pass)
+    reporting,  // writing a report from what was found (twinquake's E1-pair report)
+};
+void set_phase(Phase phase);
+
+// SIGINT, SIGTERM and SIGHUP stop a run at the next line boundary: the signal
+// is only noted when it arrives; every read statement and every line written
+// looks for it, and so does poll_stop, for loops that may run long without
+// either. A noted signal ends the run: every stream flushed and every report
+// cut after its last whole line, a one-line diagnostic naming the signal,
+// then the same signal with its default action, so that the shell sees an
+// interrupted command.
+inline volatile std::sig_atomic_t pending_stop = 0;  // the signal noted, 0 for none
+[[noreturn]] void stop_by_signal();
+inline void poll_stop() {
+    if (pending_stop != 0) stop_by_signal();
+}
 
 // The file of a stream as a diagnostic names it: its file name, "standard
 // input", "standard output", or "no file".

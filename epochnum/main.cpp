@@ -9,8 +9,10 @@
 
 int main() {
     set_program_name("epochnum");
+    // Standard input is never read: it holds no file ("epochnum < i_dat").
+    close_stream(STDIN_STREAM);
     connect_stream(DATE_STREAM, "i_dat");
-    connect_stream(JDN_STREAM, "o_dat");
+    connect_output(JDN_STREAM, "o_dat");
 
     int32_t n = 0;  // number of dates; fixed before the first date is read
     const IoItem count[] = {io(n)};

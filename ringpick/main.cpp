@@ -23,7 +23,7 @@ int main() {
 
     // From here on stream 5 reads the catalog; standard input is never read again.
     connect_stream(STDIN_STREAM, text_view(p.catalog_file));
-    connect_stream(PICK_STREAM, "pickout");
+    connect_output(PICK_STREAM, "pickout");
 
     const SelectionRun run = start_selection(p);
 

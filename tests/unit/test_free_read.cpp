@@ -99,6 +99,10 @@ const ReadCase READ_CASES[] = {
     {"\n   \n 1\n\n2", "ii", "1 2"},
     {"1,\n2", "ii", "1 2"},
     {"1\r\n2\r\n", "ii", "1 2"},
+    // only a carriage return directly before a line feed ends no value
+    {"1\r\n2\r", "ii", "FAIL: quake: bad value \"2\\x0D\" for an integer on line 2"},
+    {"a\rb c\r", "tt", "[a\rb] [c\r]"},
+    {"7\r\r\n", "i", "FAIL: quake: bad value \"7\\x0D\" for an integer on line 1"},
     // null values and slashes leave the item as it was
     {"1,,3", "iii", "1 -7 3"},
     {",5", "ii", "-7 5"},
