@@ -190,8 +190,7 @@ void take_record(Catalog& cat, const SourceRecord& rec) {
     cat.kept.push_back({at, line, static_cast<uint32_t>(s.size()), static_cast<uint32_t>(nam_at)});
 }
 
-void write_catalog(Catalog& cat) {
-    const bool plain = cat.opt.plain;
+void sort_catalog(Catalog& cat) {
     std::sort(cat.kept.begin(), cat.kept.end(), [](const Kept& a, const Kept& b) {
         const int c = compare_instants(a.at, b.at);
         if (c != 0) return c < 0;
@@ -199,9 +198,17 @@ void write_catalog(Catalog& cat) {
         const std::string_view na(a.line + a.nam, a.len - a.nam), nb(b.line + b.nam, b.len - b.nam);
         return na < nb;
     });
+}
+
+std::string_view line_text(const Catalog& cat, const Kept& k) {
+    // --plain: the line up to the blank before `nam`.
+    return std::string_view(k.line, cat.opt.plain ? k.nam - 1 : k.len);
+}
+
+void write_catalog(Catalog& cat) {
+    sort_catalog(cat);
     for (const Kept& k : cat.kept) {
-        // --plain: the line up to the blank before `nam`.
-        output_write(std::string_view(k.line, plain ? k.nam - 1 : k.len));
+        output_write(line_text(cat, k));
         output_write("\n");
     }
 }

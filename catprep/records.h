@@ -79,6 +79,12 @@ struct Catalog {
 // Runs one record through the steps; keeps its line or counts why not.
 void take_record(Catalog& cat, const SourceRecord& rec);
 
+// Puts the kept lines in catalog order: exact time, then `nam`.
+void sort_catalog(Catalog& cat);
+
+// The text of a kept line as written (without `nam` for --plain).
+std::string_view line_text(const Catalog& cat, const Kept& k);
+
 // Sorts the kept lines and writes them, each followed by a line feed.
 void write_catalog(Catalog& cat);
 
