@@ -12,11 +12,37 @@
 
 namespace {
 
+constexpr size_t MEMORY_CHUNK = 4096;  // buffer of an input in memory (tests, fuzzing)
+
+// Up to `room` bytes of the input (decompressed) into `dst`; 0 at the end.
+size_t raw_read(Input& in, char* dst, size_t room) {
+    if (!in.gz) {
+        const size_t got = std::min(room, in.memory.size());
+        std::memcpy(dst, in.memory.data(), got);
+        in.memory.remove_prefix(got);
+        return got;
+    }
+    errno = 0;
+    const int k = gzread(in.gz.get(), dst, static_cast<unsigned>(room));
+    int err = Z_OK;
+    const char* msg = gzerror(in.gz.get(), &err);
+    if (k < 0 || (err != Z_OK && err != Z_STREAM_END)) {
+        if (err == Z_ERRNO) tool_fail(in.name + ": read refused: " + std::strerror(errno));
+        if (err == Z_BUF_ERROR) tool_fail(in.name + ": broken gzip stream: it ends before its end mark");
+        std::string_view why = msg != nullptr ? msg : "unreadable";
+        if (why.starts_with("<fd:") && why.find(": ") != std::string_view::npos) why.remove_prefix(why.find(": ") + 2);
+        tool_fail(in.name + ": broken gzip stream: " + std::string(why));
+    }
+    return static_cast<size_t>(k);
+}
+
 // Reads more bytes into buf, keeping buf[pos, end). False at the end.
 bool fill(Input& in) {
     if (in.eof) return false;
     if (in.cap == 0) {
-        in.cap = INPUT_CHUNK;
+        // An input in memory goes through a small buffer: its lines then
+        // cross the buffer's end as often as a file's do.
+        in.cap = in.gz ? INPUT_CHUNK : MEMORY_CHUNK;
         in.buf.reset(new char[in.cap]);
     }
     if (in.pos > 0) {
@@ -25,27 +51,7 @@ bool fill(Input& in) {
         in.pos = 0;
     }
     if (in.end == in.cap) return true;  // full: the caller takes bytes first
-    const size_t room = in.cap - in.end;
-    size_t got = 0;
-    if (!in.gz) {
-        got = std::min(room, in.memory.size());
-        std::memcpy(in.buf.get() + in.end, in.memory.data(), got);
-        in.memory.remove_prefix(got);
-    } else {
-        errno = 0;
-        const int k = gzread(in.gz.get(), in.buf.get() + in.end, static_cast<unsigned>(room));
-        int err = Z_OK;
-        const char* msg = gzerror(in.gz.get(), &err);
-        if (k < 0 || (err != Z_OK && err != Z_STREAM_END)) {
-            if (err == Z_ERRNO) tool_fail(in.name + ": read refused: " + std::strerror(errno));
-            if (err == Z_BUF_ERROR) tool_fail(in.name + ": broken gzip stream: it ends before its end mark");
-            std::string_view why = msg != nullptr ? msg : "unreadable";
-            if (why.starts_with("<fd:") && why.find(": ") != std::string_view::npos)
-                why.remove_prefix(why.find(": ") + 2);
-            tool_fail(in.name + ": broken gzip stream: " + std::string(why));
-        }
-        got = static_cast<size_t>(k);
-    }
+    const size_t got = raw_read(in, in.buf.get() + in.end, in.cap - in.end);
     if (got == 0) {
         in.eof = true;
         return false;
@@ -128,6 +134,13 @@ bool input_line(Input& in, std::string_view& line) {
 
 size_t input_read(Input& in, char* dst, size_t n) {
     start(in);
+    if (in.pos == in.end && in.gz) {
+        // Nothing held back: straight from zlib into `dst`.
+        const size_t k = in.eof ? 0 : raw_read(in, dst, n);
+        if (k == 0) in.eof = true;
+        in.taken += k;
+        return k;
+    }
     if (in.pos == in.end && !fill(in)) return 0;
     const size_t k = std::min(n, in.end - in.pos);
     std::memcpy(dst, in.buf.get() + in.pos, k);

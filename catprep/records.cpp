@@ -11,13 +11,14 @@
 
 namespace {
 
-constexpr size_t BLOCK_BYTES = 1 << 20;  // arena blocks of 1 MiB
-constexpr size_t SHOWN_MAX = 80;         // bytes of an offending text shown in a diagnostic
+constexpr size_t BLOCK_BYTES = 1 << 20;        // arena blocks of 1 MiB
+constexpr size_t FIRST_BLOCK_BYTES = 1 << 16;  // but a first one of 64 KiB, for small catalogs
+constexpr size_t SHOWN_MAX = 80;               // bytes of an offending text shown in a diagnostic
 
 // Copies `bytes` into the arena and returns where they now are.
 const char* store(Catalog& cat, std::string_view bytes) {
     if (cat.block_used + bytes.size() > cat.block_size) {
-        cat.block_size = std::max(BLOCK_BYTES, bytes.size());
+        cat.block_size = std::max(cat.blocks.empty() ? FIRST_BLOCK_BYTES : BLOCK_BYTES, bytes.size());
         cat.blocks.emplace_back(new char[cat.block_size]);
         cat.block_used = 0;
     }

@@ -16,6 +16,8 @@
 #   templates   report templates with arbitrary valid layouts and values
 #   search      twinquake's main pass and E1-pair report against the reference search
 #   jdn         calendar dates to day numbers over the whole 32-bit range
+#   catprep_csv, catprep_text, catprep_quakeml
+#               catprep's three format readers over arbitrary bytes
 #
 # Seeds: tests/fuzz/corpus/<name>/. Inputs that once failed:
 # tests/fuzz/regressions/<name>/ (replayed on every run). The corpus grown by a
@@ -27,7 +29,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 fuzz_src=$top/tests/fuzz
 build=${QUAKE_FUZZ_BUILD:-$top/build-fuzz}
 jobs=${QUAKE_FUZZ_JOBS:-2}
-harnesses=${QUAKE_FUZZ_ONLY:-"read_free templates search jdn"}
+harnesses=${QUAKE_FUZZ_ONLY:-"read_free templates search jdn catprep_csv catprep_text catprep_quakeml"}
 cxx=${CXX_FUZZ:-clang++}
 
 mkdir -p "$build/obj" "$build/logs"
@@ -37,10 +39,13 @@ mkdir -p "$build/obj" "$build/logs"
 # shellcheck disable=SC2054  # the commas belong to -fsanitize's list
 flags=(-std=c++20 -O1 -g -ffp-contract=off -fno-omit-frame-pointer -Wall -Wextra -Werror
        -fsanitize=address,undefined -fno-sanitize-recover=all)
-includes=(-I"$top/common" -I"$top/twinquake" -I"$top/epochnum" -I"$top/tests/reference" -I"$fuzz_src")
+includes=(-I"$top/common" -I"$top/twinquake" -I"$top/epochnum" -I"$top/catprep" -I"$top/tests/reference" -I"$fuzz_src")
 sources=(common/text_io.cpp common/templates.cpp common/event_catalog.cpp common/geometry.cpp
          twinquake/search.cpp twinquake/event_index.cpp epochnum/jdn.cpp
-         tests/reference/reference_search.cpp)
+         tests/reference/reference_search.cpp
+         common/tool_output.cpp common/day_count.cpp catprep/exact_time.cpp catprep/values.cpp
+         catprep/records.cpp catprep/input.cpp catprep/csv.cpp catprep/fdsn_text.cpp catprep/quakeml.cpp
+         catprep/formats.cpp)
 
 # The correctly rounded sinf, cosf, sincosf, acosf and powf that the programs
 # link (cmake/crmath.cmake): the same partial link out of LLVM's libc, only
@@ -68,7 +73,7 @@ compile() {  # compile SOURCE OBJECT EXTRA_FLAGS... (only when out of date)
   local src=$1 obj=$2
   shift 2
   if [ -f "$obj" ] && [ "$obj" -nt "$src" ] && [ "$obj" -nt "$0" ] &&
-     [ -z "$(find "$top/common" "$top/twinquake" "$top/epochnum" "$top/tests/reference" "$fuzz_src" \
+     [ -z "$(find "$top/common" "$top/twinquake" "$top/epochnum" "$top/catprep" "$top/tests/reference" "$fuzz_src" \
               -name '*.h' -newer "$obj" 2>/dev/null | head -1)" ]; then
     return 0
   fi
@@ -94,7 +99,7 @@ for obj in "${objects[@]}"; do [ -f "$obj" ] || failed_build=1; done
 for h in $harnesses; do
   compile "$fuzz_src/fuzz_$h.cpp" "$build/obj/fuzz_$h.o" -fsanitize=fuzzer-no-link ||
     { echo "fuzz: compiling fuzz_$h failed" >&2; exit 1; }
-  "$cxx" "${flags[@]}" -fsanitize=fuzzer "$build/obj/fuzz_$h.o" "${objects[@]}" "${math[@]}" \
+  "$cxx" "${flags[@]}" -fsanitize=fuzzer "$build/obj/fuzz_$h.o" "${objects[@]}" "${math[@]}" -lz -lexpat \
     -o "$build/fuzz_$h" || { echo "fuzz: linking fuzz_$h failed" >&2; exit 1; }
 done
 echo "fuzz: built $(echo $harnesses | wc -w) harnesses in $((SECONDS - build_start)) s"
