@@ -45,7 +45,8 @@ Seen& slot_of(Catalog& cat, std::string_view nam, uint32_t h) {
     }
 }
 
-// True when the label was met before; otherwise records it (its bytes at `p`).
+// True when the label was met before; otherwise records it (its bytes at
+// `p`, which last as long as the catalog).
 bool already_seen(Catalog& cat, std::string_view nam, const char* p) {
     if (cat.seen_count * 2 >= cat.seen.size()) {
         std::vector<Seen> old;
@@ -144,6 +145,10 @@ void take_record(Catalog& cat, const SourceRecord& rec) {
         return leave_out(cat, BAD_POSITION);
     }
 
+    // The user's filters come before the duplicate test: a record they leave
+    // out costs no memory and claims no id.
+    if (!within_filters(opt, at, lat, lon, dep, mag)) return leave_out(cat, FILTERED);
+
     // The line: tim lat lon dep mag dat nam.
     std::string& s = cat.scratch;
     s.clear();
@@ -160,34 +165,13 @@ void take_record(Catalog& cat, const SourceRecord& rec) {
     const std::string_view id = strip_blanks(rec.id);
     append_nam(s, id, rec.number);
 
-    const bool keep = within_filters(opt, at, lat, lon, dep, mag);
+    const char* line = store(cat, s);
     // A label made up for a record without an id names no event: such
     // records are never duplicates of one another.
-    const std::string_view nam(s.data() + nam_at, s.size() - nam_at);
-    if (!id.empty()) {
-        // The label's bytes must outlive this call: they are the kept line's,
-        // or stored alone for a record the filters leave out.
-        const char* line = keep ? store(cat, s) : nullptr;
-        const char* p = keep ? line + nam_at : nullptr;
-        if (!keep) {
-            // Stored only when new, so a filtered duplicate costs nothing.
-            const uint32_t h = hash_of(nam);
-            if (cat.seen.empty() || slot_of(cat, nam, h).nam == nullptr) {
-                p = store(cat, nam);
-                already_seen(cat, std::string_view(p, nam.size()), p);
-                return leave_out(cat, FILTERED);
-            }
-            return leave_out(cat, DUPLICATE);
-        }
-        if (already_seen(cat, std::string_view(p, nam.size()), p)) {
-            cat.block_used -= s.size();  // the line stored last is given back
-            return leave_out(cat, DUPLICATE);
-        }
-        cat.kept.push_back({at, line, static_cast<uint32_t>(s.size()), static_cast<uint32_t>(nam_at)});
-        return;
+    if (!id.empty() && already_seen(cat, std::string_view(line + nam_at, s.size() - nam_at), line + nam_at)) {
+        cat.block_used -= s.size();  // the line stored last is given back
+        return leave_out(cat, DUPLICATE);
     }
-    if (!keep) return leave_out(cat, FILTERED);
-    const char* line = store(cat, s);
     cat.kept.push_back({at, line, static_cast<uint32_t>(s.size()), static_cast<uint32_t>(nam_at)});
 }
 
@@ -219,8 +203,8 @@ std::string summary(const Catalog& cat) {
                                              "without depth or magnitude",
                                              "with a time that cannot be read",
                                              "with a position that cannot be read",
-                                             "with a duplicate id",
-                                             "outside the filters"};
+                                             "outside the filters",
+                                             "with a duplicate id"};
     std::string s = std::to_string(cat.kept.size()) + (cat.kept.size() == 1 ? " event" : " events") + " written (" +
                     std::to_string(cat.read) + (cat.read == 1 ? " record" : " records") + " read)";
     bool first = true;

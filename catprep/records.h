@@ -2,8 +2,9 @@
 // catalog of kept lines, ordered and written.
 //
 // Owns the conversion steps every format shares, in this order: the event
-// type, depth and magnitude, time and position, the label, duplicates, then
-// the user's filters; the counts of records left out by reason; the kept
+// type, depth and magnitude, time and position, the label, the user's
+// filters, then duplicates (so a record the filters leave out takes no
+// memory); the counts of records left out by reason; the kept
 // lines in memory (about 100 bytes each, nothing else of the input), their
 // order (exact time, then `tim`, then `nam`) and their output.
 // Does not own reading a format (csv, fdsn_text, quakeml) or the command line.
@@ -46,7 +47,7 @@ struct SourceRecord {
 };
 
 // Reasons for leaving a record out, in the order the steps test them.
-enum Reason { OTHER_TYPE, NO_DEPTH_OR_MAG, BAD_TIME, BAD_POSITION, DUPLICATE, FILTERED, REASONS };
+enum Reason { OTHER_TYPE, NO_DEPTH_OR_MAG, BAD_TIME, BAD_POSITION, FILTERED, DUPLICATE, REASONS };
 
 // One kept line: its exact time for the order, and where its text lies.
 struct Kept {

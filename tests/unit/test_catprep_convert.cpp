@@ -234,7 +234,7 @@ TEST(CatprepSteps, DuplicatesTypesFiltersAndOrder) {
               "2011-01-01T00:00:02.000Z 10 170 5 5.0 40542.00002315 b\n"
               "2011-01-01T00:00:02.000Z 10 10 50 6.0 40542.00002315 ev4\n"
               "2011-01-01T00:00:02.000Z -10 0 5 3.0 40542.00002315 ev6\n");
-    const int64_t expected_out[REASONS] = {2, 0, 1, 1, 1, 0};
+    const int64_t expected_out[REASONS] = {2, 0, 1, 1, 0, 1};
     for (int r = 0; r < REASONS; ++r) EXPECT_EQ(cat.left_out[r], expected_out[r]) << "reason " << r;
 
     Options chosen;
@@ -257,7 +257,16 @@ TEST(CatprepSteps, DuplicatesTypesFiltersAndOrder) {
               "2011-01-01T00:00:01.000Z 10 -170 5 4.0 40542.00001157\n"
               "2011-01-01T00:00:02.000Z 10 170 5 5.0 40542.00002315\n");
 
-    // Time and depth limits, inclusive; a filtered record still claims its id.
+    // A record the filters leave out claims no id: the later b of magnitude
+    // 6.0 is kept.
+    Options big;
+    big.has_min_mag = true;
+    big.min_mag = 5.5;
+    EXPECT_EQ(convert(csv, big),
+              "2011-01-01T00:00:02.000Z 10 170 5 6.0 40542.00002315 b\n"
+              "2011-01-01T00:00:02.000Z 10 10 50 6.0 40542.00002315 ev4\n");
+
+    // Time and depth limits, inclusive.
     Options lim;
     lim.all_types = lim.has_start = lim.has_max_depth = true;
     ASSERT_TRUE(parse_time("2011-01-01T00:00:02", lim.start));
@@ -269,6 +278,7 @@ TEST(CatprepSteps, DuplicatesTypesFiltersAndOrder) {
               "2011-01-01T00:00:02.000Z 10 10 50 6.0 40542.00002315 ev4\n"
               "2011-01-01T00:00:02.000Z -10 0 5 3.0 40542.00002315 ev6\n");
     EXPECT_EQ(c2.left_out[FILTERED], 2);
+    EXPECT_EQ(c2.left_out[DUPLICATE], 1);
 }
 
 TEST(CatprepFailures, RefusedInputsNameFileLineAndText) {
