@@ -122,6 +122,6 @@ void read_csv(Input& in, Catalog& cat) {
         r.number = ++number;
         r.line = first_line;
         take_record(cat, r);
-        if (progress_hook != nullptr && (number & 0xffff) == 0) progress_hook(in, cat);
+        if (progress_hook != nullptr && (number & 0x3ff) == 0) progress_hook(in, cat);
     }
 }

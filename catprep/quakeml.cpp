@@ -118,7 +118,7 @@ void finish_event(State& st) {
     }
     if (m != nullptr) r.mag = m->mag;
     take_record(*st.cat, r);
-    if (progress_hook != nullptr && (st.number & 0x3fff) == 0) progress_hook(*st.in, *st.cat);
+    if (progress_hook != nullptr && (st.number & 0xff) == 0) progress_hook(*st.in, *st.cat);
 }
 
 void XMLCALL on_start(void* data, const XML_Char* name, const XML_Char** atts) {

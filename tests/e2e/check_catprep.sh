@@ -141,6 +141,36 @@ set -o pipefail
 set +o pipefail
 [ "$status" = 2 ] && grep -q 'write refused' pipe.err || failed "a closed pipe: status $status, $(cat pipe.err)"
 
+# On a terminal, a slow input shows a progress line on standard error, then
+# the summary; standard error is a pseudo-terminal here.
+python3 "$src/bench/gen_catprep_input.py" csv 20000 3 > slow.csv
+python3 - "$bin" slow.csv <<'PY' || failed "no progress line on a terminal for an input of 2.5 s"
+import os, subprocess, sys, time
+binary, source = sys.argv[1], sys.argv[2]
+master, slave = os.openpty()
+p = subprocess.Popen([binary, "-o", "slow.cat", "-"], stdin=subprocess.PIPE, stderr=slave)
+os.close(slave)
+data = open(source, "rb").read()
+pieces = 25
+for i in range(pieces):  # the input trickles in over 2.5 s
+    p.stdin.write(data[i * len(data) // pieces:(i + 1) * len(data) // pieces])
+    p.stdin.flush()
+    time.sleep(0.1)
+p.stdin.close()
+seen = b""
+while True:
+    try:
+        chunk = os.read(master, 4096)
+    except OSError:
+        break
+    if not chunk:
+        break
+    seen += chunk
+status = p.wait()
+sys.exit(0 if status == 0 and b"\rcatprep: standard input: " in seen and b" records, " in seen
+         and b"events written" in seen else 1)
+PY
+
 # ---- the manual page -------------------------------------------------------------
 warnings=$(groff -ww -z -mandoc "$src/man/catprep.1" 2>&1)
 [ -z "$warnings" ] || failed "groff warns about catprep.1: $warnings"
