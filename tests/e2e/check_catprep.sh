@@ -75,6 +75,11 @@ grep -q ' 26.4518 6.96 38345.04089213 7453151$' <("$bin" -q "$data/formats/isc_q
 printf '100 365 0 4\ncat.txt pairs.out e1pairs.out\n31\n' | "$build/twinquake/twinquake" > tq.out 2> tq.err \
   || failed "twinquake on catprep's catalog: $(cat tq.err)"
 
+# --plain gives ringpick's layout: the example export selects the example's pickout.
+mkdir rp && "$bin" -q --plain -o rp/cat.txt "$src/examples/nejapan_m45_1964_2011.csv.gz"
+(cd rp && printf 'cat.txt %s\n38.297 142.373 29.0 75.0\n' "$(wc -l < cat.txt)" | "$build/ringpick/ringpick") \
+  && cmp -s rp/pickout "$src/examples/expected/ringpick/pickout" || failed "ringpick on catprep --plain"
+
 # ---- one catalog from three formats ----------------------------------------------
 for f in csv text quakeml; do python3 "$src/bench/gen_catprep_input.py" "$f" 3000 7 > gen.$f; done
 "$bin" -q gen.csv > gen_csv.cat && "$bin" -q gen.text > gen_text.cat && "$bin" -q gen.quakeml > gen_quakeml.cat \
