@@ -3,6 +3,7 @@
 // layout that twinquake and ringpick read, in time order. Run order: options,
 // each input in the order given, the catalog sorted and written, a summary
 // on standard error.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -144,6 +145,14 @@ int main(int argc, char** argv) {
     if (files.empty()) files.push_back("-");
     const Format forced = format_named(format);
 
+    // An -o that names one of the inputs would replace the export with the
+    // catalog made of it: refused before anything is read.
+    struct stat out_st, in_st;
+    if (!output.empty() && output != "-" && stat(output.c_str(), &out_st) == 0)
+        for (const std::string& f : files)
+            if (f != "-" && stat(f.c_str(), &in_st) == 0 && in_st.st_dev == out_st.st_dev &&
+                in_st.st_ino == out_st.st_ino)
+                tool_fail(output + ": the output is also an input (" + f + "); the catalog would replace it");
     output_open(output);
     if (isatty(2) && !quiet) progress_hook = show_progress;
     for (const std::string& f : files) {

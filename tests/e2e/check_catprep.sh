@@ -135,6 +135,11 @@ gen.csv|--bbox: four values WEST/EAST/SOUTH/NORTH expected|--bbox 1/2/3
 gen.csv|--start: not a date or time|--start yesterday
 gen.csv|The following argument was not expected: --frobnicate|--frobnicate
 TABLE
+# An -o naming an input is refused: the export stays.
+cp gen.csv export.csv
+"$bin" -q -o export.csv gen.text export.csv 2> same.err; status=$?
+[ "$status" = 2 ] && cmp -s export.csv gen.csv && grep -q 'the output is also an input (export.csv)' same.err \
+  || failed "-o naming an input: status $status, $(cat same.err)"
 # A complete run replaces the old catalog.
 echo "the old catalog" > old.cat
 "$bin" -q -o old.cat gen.csv && cmp -s old.cat gen_csv.cat || failed "-o does not replace the old catalog"
