@@ -55,6 +55,9 @@ size_t quotes_in(std::string_view s) {
 }
 
 constexpr size_t NONE = static_cast<size_t>(-1);
+// Longest record whose quoted fields hold line breaks: a ComCat place is a
+// line or two; a record this long is an unclosed quote.
+constexpr size_t MAX_RECORD = 1 << 16;
 
 }  // namespace
 
@@ -74,11 +77,15 @@ void read_csv(Input& in, Catalog& cat) {
             // An open quote: the record goes on over the next lines.
             record.assign(line);
             size_t quotes = quotes_in(line);
-            while (quotes % 2 == 1 && input_line(in, line)) {
+            while (quotes % 2 == 1 && record.size() <= MAX_RECORD && input_line(in, line)) {
                 record.push_back('\n');
                 record.append(line);
                 quotes += quotes_in(line);
             }
+            // An unclosed quote would swallow every later row unseen.
+            if (quotes % 2 == 1)
+                tool_fail(in.name + ":" + std::to_string(first_line) + ": a quoted field is never closed (\"" +
+                          shown(record) + "\")");
             rec = record;
         }
         if (strip_blanks(rec).empty()) continue;

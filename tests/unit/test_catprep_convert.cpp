@@ -287,6 +287,8 @@ TEST(CatprepFailures, RefusedInputsNameFileLineAndText) {
         bool strict;
         const char* message;
     } rows[] = {
+        {std::string(CSV_HEADER) + "2011-01-01,1,2,3,5,mb,x,\"open,\n2011-01-02,1,2,3,5,mb,y,,\n", false,
+         "mem:2: a quoted field is never closed (\"2011-01-01,1,2,3,5,mb,x,\"open,\\x0a2011-01-02,1,2,3,5,mb,y,,\")"},
         {"time,latitude,longitude,depth,mag,type\n", false,
          "mem:1: CSV header without the column \"id\" (\"time,latitude,longitude,depth,mag,type\")"},
         {"#EventID|Time|Latitude|Longitude|Magnitude\n", false,
@@ -311,7 +313,11 @@ TEST(CatprepFailures, RefusedInputsNameFileLineAndText) {
         EXPECT_EQ(refusal(r.input, o), r.message);
     }
     // Without --strict the same records are only counted.
-    EXPECT_EQ(refusal(rows[5].input), "");
+    for (const auto& r : rows) {
+        if (r.strict) {
+            EXPECT_EQ(refusal(r.input), "") << r.message;
+        }
+    }
 }
 
 }  // namespace
