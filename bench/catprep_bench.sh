@@ -62,7 +62,10 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.1f", a / b; else
 echo "catprep at scale: $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'), source $(git -C "$top" rev-parse --short HEAD 2>/dev/null || echo '?')"
 
 csv=$(input csv "$n") || exit 1
-read -r cs ck cc <<< "$(measure "$bin" -q -o "$work/catprep.cat" "$csv")" || exit 1
+# catprep writes to standard output redirected to a file, as pandas writes
+# its file: no fsync (which -o does before its rename) on either side.
+to_file='"$0" -q "$1" > "$2"'
+read -r cs ck cc <<< "$(measure sh -c "$to_file" "$bin" "$csv" "$work/catprep.cat")" || exit 1
 read -r ps pk pc <<< "$(measure "$py" "$top/bench/catprep_pandas.py" "$csv" "$work/pandas.cat")" || exit 1
 kept=$(wc -l < "$work/catprep.cat")
 same=$(awk 'NR == FNR { a[FNR] = $0; next } a[FNR] == $0 { s++ } END { print s + 0 }' "$work/catprep.cat" "$work/pandas.cat")
@@ -78,7 +81,7 @@ echo "   lines identical: $same of $kept; $near more differ only by 1e-8 in dat 
 
 xml=$(input quakeml "$m") || exit 1
 bytes=$(stat -c %s "$xml")
-read -r qs _ qc <<< "$(measure "$bin" -q -o "$work/q.cat" "$xml")" || exit 1
+read -r qs _ qc <<< "$(measure sh -c "$to_file" "$bin" "$xml" "$work/q.cat")" || exit 1
 read -r ws _ wc <<< "$(measure wc -l "$xml")" || exit 1
 mbs() { awk -v b="$bytes" -v s="$1" 'BEGIN { if (s > 0) printf "%.0f", b / 1048576 / s; else print "-" }'; }
 printf '\n2. QuakeML, %d events (%.0f MB)\n' "$m" "$(awk -v b="$bytes" 'BEGIN { print b / 1048576 }')"
