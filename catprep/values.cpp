@@ -118,8 +118,14 @@ void append_nam(std::string& out, std::string_view id, int64_t record) {
         out += std::to_string(record);
         return;
     }
+    unsigned char last = 0;
     for (char ch : id) {
         const unsigned char c = static_cast<unsigned char>(ch);
+        // One `_` for a whole UTF-8 character: its continuation bytes
+        // (10xxxxxx after a non-ASCII byte) add none.
+        const bool continuation = c >= 0x80 && c < 0xC0 && last >= 0x80;
+        last = c;
+        if (continuation) continue;
         const bool bad = c <= ' ' || c >= 0x7f || c == ',' || c == '/' || c == '\'' || c == '"' || c == '*';
         out.push_back(bad ? '_' : ch);
     }

@@ -34,7 +34,8 @@ bool read_number(std::string_view text, int32_t shift, Number& out);
 bool is_plain_decimal(std::string_view text);
 
 // Appends the label of a record: `id` with every byte that a catalog reader
-// or a report cannot carry replaced by `_`; "ev<N>" for an empty id.
+// or a report cannot carry replaced by `_` (one for a whole UTF-8
+// character); "ev<N>" for an empty id.
 void append_nam(std::string& out, std::string_view id, int64_t record);
 
 // The part of an id after its last `/` or `=` (all of it when it has none).

@@ -79,9 +79,15 @@ TEST(CatprepValues, LabelsAndIds) {
     const struct {
         const char* id;
         const char* nam;
-    } rows[] = {{"usc000luva", "usc000luva"}, {"official20110311054624120_30", "official20110311054624120_30"},
-                {"a b/c", "a_b_c"},           {"x,y'z\"w*v\tq", "x_y_z_w_v_q"},
-                {"caf\xc3\xa9", "caf__"},     {"", "ev17"}};
+    } rows[] = {
+        {"usc000luva", "usc000luva"},
+        {"official20110311054624120_30", "official20110311054624120_30"},
+        {"a b/c", "a_b_c"},
+        {"x,y'z\"w*v\tq", "x_y_z_w_v_q"},
+        {"caf\xc3\xa9", "caf_"},         // one UTF-8 character, one _
+        {"\xe6\x9d\xb1x\xe9y", "_x_y"},  // a three-byte character; a Latin-1 byte
+        {"", "ev17"},
+    };
     for (const auto& r : rows) {
         std::string s;
         append_nam(s, r.id, 17);
