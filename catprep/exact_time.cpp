@@ -167,16 +167,19 @@ void format_tim(const Instant& at, char* out) {
 }
 
 int64_t dat_e8(const Instant& at) {
-    // (sec + frac / 10^18) / 86400 days, times 10^8: the numerator is at most
-    // about 8.64e30, within 128 bits.
-    using u128 = unsigned __int128;
-    const u128 num = (u128(static_cast<uint64_t>(at.sec)) * FRAC_UNITS + at.frac) * 100000000u;
-    const u128 den = u128(SECONDS_PER_DAY) * FRAC_UNITS;
-    u128 q = num / den;
-    const u128 r = num % den;
-    // A halfway point has at most 6 fractional digits of a second, so the
-    // digits beyond the 18th only break an exact tie.
-    if (2 * r > den || (2 * r == den && (at.sticky || q % 2 == 1))) ++q;
+    // dat x 10^8 of the day's part is (sec x 10^8 + frac / 10^10) / 86400.
+    // frac / 10^10 = whole + part / 10^10 with whole < 10^8, so the floor
+    // is that of the integer m = sec x 10^8 + whole, and the remainder
+    // (m mod 86400 + part / 10^10) is compared with a half in 64 bits.
+    constexpr uint64_t E10 = 10000000000ull;
+    const uint64_t m = static_cast<uint64_t>(at.sec) * 100000000u + at.frac / E10;
+    const uint64_t part = at.frac % E10;
+    uint64_t q = m / SECONDS_PER_DAY;
+    const uint64_t twice_rest = 2 * ((m % SECONDS_PER_DAY) * E10 + part);
+    const uint64_t den = SECONDS_PER_DAY * E10;
+    // The digits beyond the 18th (sticky) lie below one unit of `part`:
+    // they only break an exact tie.
+    if (twice_rest > den || (twice_rest == den && (at.sticky || q % 2 == 1))) ++q;
     return at.days * 100000000 + static_cast<int64_t>(q);
 }
 
