@@ -13,7 +13,7 @@
 #   QUAKE_FUZZ_ONLY   names of the harnesses to run, blank-separated (default: all)
 #   CXX_FUZZ          the clang compiler (default: clang++)
 #
-# Harnesses: every tests/fuzz/fuzz_<name>.cpp (see README.md there).
+# Harnesses: every tests/fuzz/fuzz_<name>.cpp (see README.md there), catprep's three format readers among them.
 #
 # Seeds: tests/fuzz/corpus/<name>/. Inputs that once failed:
 # tests/fuzz/regressions/<name>/ (replayed on every run). The corpus grown by a
