@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "export.h"
+#include "page.h"
 #include "report.h"
 #include "tool_output.h"
 
@@ -23,6 +24,8 @@ std::string format_of_path(const std::string& path) {
     };
     if (ends(".csv")) return "csv";
     if (ends(".geojson") || ends(".json")) return "geojson";
+    if (ends(".html") || ends(".htm")) return "html";
+    if (ends(".svg")) return "svg";
     return "";
 }
 
@@ -32,15 +35,17 @@ int main(int argc, char** argv) {
     tool_start("quakeview");
     CLI::App app{
         "Reads twinquake's pair file, E1-pair file and Aftershocks and ringpick's pickout, tells each\n"
-        "report's kind from its layout, and writes them as CSV or GeoJSON.",
+        "report's kind from its layout, and writes them as CSV, GeoJSON, one self-contained HTML page\n"
+        "(map, magnitude-time chart, histograms, sortable table) or the map alone as SVG.",
         "quakeview"};
     std::vector<std::string> paths;
-    std::string to, kind_name, output;
+    std::string to, kind_name, output, catalog_path;
     app.add_option("REPORT", paths, "report files (pair file, E1-pair file, Aftershocks, pickout)")->required();
-    app.add_option("--to", to, "output format: csv or geojson (default: from the -o name, else csv)")
-        ->check(CLI::IsMember({"csv", "geojson"}));
+    app.add_option("--to", to, "output format: csv, geojson, html or svg (default: from the -o name, else csv)")
+        ->check(CLI::IsMember({"csv", "geojson", "html", "svg"}));
     app.add_option("--kind", kind_name, "kind of every report, instead of telling it from the layout")
         ->check(CLI::IsMember({"pairs", "e1pairs", "aftershocks", "pickout"}));
+    app.add_option("--catalog", catalog_path, "catalog whose events the map and chart show as faint dots");
     app.add_option("-o,--output", output, "output file, replaced whole at the end (default: standard output)");
     app.set_version_flag("--version", std::string("quakeview (quaketools) ") + QUAKE_VERSION);
     try {
@@ -62,11 +67,17 @@ int main(int argc, char** argv) {
         reports.push_back(read_report(p, kind));
         stars += reports.back().stars;
     }
+    std::vector<CatalogPoint> catalog;
+    if (!catalog_path.empty()) catalog = read_catalog(catalog_path);
     output_open(output);
     if (to == "csv")
         write_csv(reports);
-    else
+    else if (to == "geojson")
         write_geojson(reports);
+    else if (to == "html")
+        write_page(reports, catalog);
+    else
+        write_map(reports, catalog);
     output_commit();
     if (stars > 0) {
         std::string note = std::string(tool_name()) + ": " + std::to_string(stars) +

@@ -8,7 +8,7 @@ import subprocess
 import sys
 import tempfile
 
-build, src = sys.argv[1], sys.argv[2]
+build, src = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 quakeview = os.path.join(build, "quakeview", "quakeview")
 examples = os.path.join(src, "examples", "expected")
 data = os.path.join(src, "tests", "data", "quakeview")
@@ -148,6 +148,20 @@ with tempfile.TemporaryDirectory() as work:
               open(out_csv).read() == "earlier run\n" and sorted(os.listdir(work)) == ["bad.out", "out.csv", "pairs.out"])
     status, out, err = run(fixture, "-o", out_csv)
     check("-o replaces the earlier output", status == 0 and open(out_csv, "rb").read().startswith(b"group,e1_rank,"))
+    # The map alone is well-formed SVG; the page fetches nothing: no
+    # src or href attribute, no URL but the SVG namespace.
+    import re
+    import xml.etree.ElementTree as ET
+    paths = [os.path.join(examples, r) for r in reports.values()]
+    status, out, err = run("--to", "svg", *paths, "--catalog", os.path.join(src, "examples", "nejapan_m45_1964_2011.cat"))
+    root = ET.fromstring(out)
+    check("the map is one SVG with land and the layers", status == 0 and root.tag == "{http://www.w3.org/2000/svg}svg" and
+          root.find(".//{http://www.w3.org/2000/svg}path[@id='land']") is not None and
+          root.find(".//{http://www.w3.org/2000/svg}g[@id='layer-e2']") is not None)
+    status, out, err = run("--to", "html", *paths)
+    urls = set(re.findall(rb"[a-z]+://[^\s\"'<>)]*", out))
+    check("the page fetches nothing", status == 0 and not re.search(rb"\s(src|href)=", out) and
+          urls <= {b"http://www.w3.org/2000/svg"})
     status, out, err = run("--version")
     check("--version", status == 0 and out == b"quakeview (quaketools) 1.1.0\n")
 
