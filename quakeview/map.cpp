@@ -97,28 +97,60 @@ int mag_class(double mag) {
     return std::clamp(c, 0, MAG_CLASSES - 1);
 }
 
-// Dots of one layer by magnitude class: each class one path of round-capped
-// zero-length strokes, as wide as the marker.
+// Markers of one layer by magnitude class, each class one filled path:
+// circles, or squares where a layer holds so many markers that circles would
+// slow the browser down (a square takes a fraction of a circle's drawing).
+constexpr int64_t CIRCLE_LIMIT = 20000;
+
 struct Dots {
-    std::string d[MAG_CLASSES];
+    std::vector<float> xy[MAG_CLASSES];  // x, y pairs in px
     int64_t count = 0;
     void add(double x, double y, double mag) {
-        std::string& s = d[std::isfinite(mag) ? mag_class(mag) : 0];
-        s.push_back('M');
-        num(s, x);
-        s.push_back(' ');
-        num(s, y);
-        s += "h0";
+        std::vector<float>& v = xy[std::isfinite(mag) ? mag_class(mag) : 0];
+        v.push_back(static_cast<float>(x));
+        v.push_back(static_cast<float>(y));
         ++count;
     }
-    std::string svg(const char* id, const char* style) const {
+    // `fixed_r` > 0 gives every marker that radius.
+    std::string svg(const char* id, const char* style, double fixed_r = 0) const {
         std::string s = std::string("<g id=\"") + id + "\" class=\"layer\" data-count=\"" + std::to_string(count) +
-                        "\" style=\"" + style + "\" stroke-linecap=\"round\" fill=\"none\">";
+                        "\" style=\"" + style + "\" stroke=\"none\">";
+        bool squares = count > CIRCLE_LIMIT;
         for (int c = 0; c < MAG_CLASSES; ++c) {
-            if (d[c].empty()) continue;
-            s += "<path stroke-width=\"";
-            num(s, 2 * marker_radius(3.0 + c / 2.0 + 0.25));
-            s += "\" d=\"" + d[c] + "\"/>";
+            if (xy[c].empty()) continue;
+            double r = std::round((fixed_r > 0 ? fixed_r : marker_radius(3.0 + c / 2.0 + 0.25)) * 10) / 10;
+            std::string d;
+            d.reserve(xy[c].size() * 24);
+            for (size_t k = 0; k < xy[c].size(); k += 2) {
+                d.push_back('M');
+                num(d, xy[c][k] - r);
+                d.push_back(' ');
+                num(d, xy[c][k + 1] - (squares ? r : 0));
+                if (squares) {
+                    d += "h";
+                    num(d, 2 * r);
+                    d += "v";
+                    num(d, 2 * r);
+                    d += "h";
+                    num(d, -2 * r);
+                    d += "z";
+                } else {
+                    d += "a";
+                    num(d, r);
+                    d += " ";
+                    num(d, r);
+                    d += " 0 1 0 ";
+                    num(d, 2 * r);
+                    d += " 0a";
+                    num(d, r);
+                    d += " ";
+                    num(d, r);
+                    d += " 0 1 0 ";
+                    num(d, -2 * r);
+                    d += " 0";
+                }
+            }
+            s += "<path d=\"" + d + "\"/>";
         }
         return s + "</g>\n";
     }
@@ -162,15 +194,15 @@ std::string deg_label(double v, char pos, char neg) {
     return s;
 }
 
-const char* STYLE_CATALOG = "stroke:#6b6b6b;stroke-opacity:0.35";
+const char* STYLE_CATALOG = "fill:#6b6b6b;fill-opacity:0.35";
 const char* STYLE_PAIR_LINES = "stroke:#444;stroke-width:0.8;stroke-opacity:0.7";
-const char* STYLE_E1 = "stroke:#1f5fbf;stroke-opacity:0.85";
-const char* STYLE_E2 = "stroke:#d62020;stroke-opacity:0.85";
+const char* STYLE_E1 = "fill:#1f5fbf;fill-opacity:0.85";
+const char* STYLE_E2 = "fill:#d62020;fill-opacity:0.85";
 const char* STYLE_E1PAIR_LINES = "stroke:#8a3fb8;stroke-width:0.6;stroke-opacity:0.5";
 const char* STYLE_AFTER_LINES = "stroke:#e07a00;stroke-width:0.8;stroke-opacity:0.8";
-const char* STYLE_AFTER = "stroke:#f09a20;stroke-opacity:0.85";
-const char* STYLE_PARENTS = "stroke:#8c4a00;stroke-opacity:0.85";
-const char* STYLE_PICK = "stroke:#1e9e3a;stroke-opacity:0.85";
+const char* STYLE_AFTER = "fill:#f09a20;fill-opacity:0.85";
+const char* STYLE_PARENTS = "fill:#8c4a00;fill-opacity:0.85";
+const char* STYLE_PICK = "fill:#1e9e3a;fill-opacity:0.85";
 
 }  // namespace
 
@@ -311,22 +343,9 @@ std::string map_svg(const std::vector<Report>& reports, const std::vector<Catalo
 
     // Background seismicity, then the reports' layers, larger markers above lines.
     Dots cat;
-    for (const CatalogPoint& c : catalog) {
-        if (!std::isfinite(c.lon) || !std::isfinite(c.lat)) continue;
-        double lu = unwrap(f, c.lon);
-        cat.d[0].push_back('M');
-        num(cat.d[0], px(f, lu));
-        cat.d[0].push_back(' ');
-        num(cat.d[0], py(f, c.lat));
-        cat.d[0] += "h0";
-        ++cat.count;
-    }
-    if (!catalog.empty()) {
-        std::string c = cat.svg("layer-catalog", STYLE_CATALOG);
-        size_t at = c.find("stroke-width=\"");
-        c.replace(at + 14, c.find('"', at + 14) - at - 14, "2.0");
-        s += c;
-    }
+    for (const CatalogPoint& c : catalog)
+        if (std::isfinite(c.lon) && std::isfinite(c.lat)) cat.add(px(f, unwrap(f, c.lon)), py(f, c.lat), 3.0);
+    if (!catalog.empty()) s += cat.svg("layer-catalog", STYLE_CATALOG, 1.0);
     Lines pair_lines, e1pair_lines, after_lines;
     Dots e1, e2, e1pair_dots, after, parents, pick;
     for (const Report& rep : reports) {
@@ -489,14 +508,7 @@ std::string chart_svg(const std::vector<Report>& reports, const std::vector<Cata
     Dots cat, later, earlier, after, pick;
     Lines joins, after_joins;
     for (const CatalogPoint& p : catalog)
-        if (std::isfinite(p.dat) && std::isfinite(p.mag)) {
-            cat.d[0].push_back('M');
-            num(cat.d[0], cx(c, p.dat));
-            cat.d[0].push_back(' ');
-            num(cat.d[0], cy(c, p.mag));
-            cat.d[0] += "h0";
-            ++cat.count;
-        }
+        if (std::isfinite(p.dat) && std::isfinite(p.mag)) cat.add(cx(c, p.dat), cy(c, p.mag), 3.0);
     for (const Report& rep : reports) {
         const KindRoles& ro = kind_layout(rep.kind).roles;
         for (int64_t r = 0; r < rep.records; ++r) {
@@ -517,13 +529,14 @@ std::string chart_svg(const std::vector<Report>& reports, const std::vector<Cata
             }
         }
     }
-    if (cat.count > 0) s += cat.svg("chart-catalog", STYLE_CATALOG);
+    if (cat.count > 0) s += cat.svg("chart-catalog", STYLE_CATALOG, 1.0);
     if (after.count > 0)
-        s += after_joins.svg("chart-aftershock-lines", STYLE_AFTER_LINES) + after.svg("chart-aftershocks", STYLE_AFTER);
-    if (pick.count > 0) s += pick.svg("chart-pickout", STYLE_PICK);
+        s += after_joins.svg("chart-aftershock-lines", STYLE_AFTER_LINES) +
+             after.svg("chart-aftershocks", STYLE_AFTER, 1.8);
+    if (pick.count > 0) s += pick.svg("chart-pickout", STYLE_PICK, 1.8);
     if (joins.count > 0)
-        s += joins.svg("chart-pair-lines", STYLE_PAIR_LINES) + earlier.svg("chart-e1", STYLE_E1) +
-             later.svg("chart-e2", STYLE_E2);
+        s += joins.svg("chart-pair-lines", STYLE_PAIR_LINES) + earlier.svg("chart-e1", STYLE_E1, 1.8) +
+             later.svg("chart-e2", STYLE_E2, 1.8);
     s += "<g id=\"chart-highlight\"></g>\n</svg>\n";
     return s;
 }

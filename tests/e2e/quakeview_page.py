@@ -82,9 +82,10 @@ with tempfile.TemporaryDirectory() as work:
         ring = b.evaluate("""(() => { const c = [...document.querySelectorAll('#map-highlight circle')].pop();
             return [Number(c.getAttribute('cx')), Number(c.getAttribute('cy'))]; })()""")
         e2 = b.evaluate("[...document.querySelectorAll('#layer-e2 path')].map(p => p.getAttribute('d')).join('')")
-        dots = [(float(x), float(y)) for x, y in re.findall(r"M([-\d.]+) ([-\d.]+)h0", e2)]
+        # A marker is "Mx y" at its left end, then two arcs of its radius.
+        dots = [(float(x) + float(r), float(y)) for x, y, r in re.findall(r"M([-\d.]+) ([-\d.]+)a([\d.]+) ", e2)]
         check("the highlight rings the pair's E2 marker",
-              any(abs(x - ring[0]) < 0.06 and abs(y - ring[1]) < 0.06 for x, y in dots))
+              any(abs(x - ring[0]) < 0.11 and abs(y - ring[1]) < 0.06 for x, y in dots))
         line = open(os.path.join(ex, "expected", "twinquake/pairs.out")).read().split("\n")[box[2]]
         check("the selected row is that line of the pair file",
               b.evaluate("[...document.querySelector('#rows tr.selected').children].map(td => td.textContent)"
