@@ -5,7 +5,7 @@
 #   OUT/twinquake   pairs.out, e1pairs.out, Aftershocks, stdout (prompt and echo)
 #   OUT/ringpick    pickout
 #   OUT/epochnum    o_dat, stdout
-#   OUT/quakeview   pairs.csv (the pair file as a table)
+#   OUT/quakeview   pairs.csv (the pair file as a table), pairs.html (the page)
 # examples/expected/ holds the same files as they must come out.
 #
 # Usage: examples/run.sh [BUILD_DIR [OUT]]
@@ -61,8 +61,11 @@ echo "twinquake: $(lines "$out/twinquake/pairs.out") E2-E1 pairs in pairs.out," 
 echo "ringpick:  $(lines "$out/ringpick/pickout") events within the radius in pickout; in $out/ringpick"
 echo "epochnum:  $(lines "$out/epochnum/o_dat") day numbers in o_dat; in $out/epochnum"
 
-# The pair file as a table for pandas, QGIS or a spreadsheet.
+# The pair file as a table for pandas, QGIS or a spreadsheet, and the page of
+# the whole run (open pairs.html in a browser).
 rm -rf "${out:?}/quakeview"
 mkdir "$out/quakeview"
 "$build/quakeview/quakeview" "$out/twinquake/pairs.out" -o "$out/quakeview/pairs.csv"
-echo "quakeview: $(($(lines "$out/quakeview/pairs.csv") - 1)) pairs in pairs.csv; in $out/quakeview"
+(cd "$out" && "$build/quakeview/quakeview" twinquake/pairs.out twinquake/e1pairs.out twinquake/Aftershocks \
+  ringpick/pickout --catalog "twinquake/$catalog" -o quakeview/pairs.html)
+echo "quakeview: $(($(lines "$out/quakeview/pairs.csv") - 1)) pairs in pairs.csv, the page pairs.html; in $out/quakeview"

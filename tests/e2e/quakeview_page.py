@@ -95,8 +95,11 @@ with tempfile.TemporaryDirectory() as work:
         b.evaluate("window.scrollTo(0, 0)")
         shot = b.send("Page.captureScreenshot", {"format": "png"})["data"]
         png = base64.b64decode(shot)
-        if keep:
-            open(keep, "wb").write(png)
+        if keep:  # the map, chart and histograms, at a little over half size
+            clip = b.evaluate("(() => { const r = document.getElementById('top').getBoundingClientRect();"
+                              " return {x: 0, y: 0, width: r.right + 8, height: r.bottom + 4, scale: 0.6}; })()")
+            small = b.send("Page.captureScreenshot", {"format": "png", "clip": clip})["data"]
+            open(keep, "wb").write(base64.b64decode(small))
         w, h, rows = cdp_pipe.png_pixels(png)
         seen = {"land": 0, "water": 0, "red": 0, "blue": 0, "orange": 0}
         for row in rows:
