@@ -384,7 +384,7 @@ std::string map_svg(const std::vector<Report>& reports, const std::vector<Catalo
     if (pair_lines.count > 0)
         s += pair_lines.svg("layer-pair-lines", STYLE_PAIR_LINES) + e1.svg("layer-e1", STYLE_E1) +
              e2.svg("layer-e2", STYLE_E2);
-    s += "<g id=\"map-highlight\"></g>\n</g>\n<rect width=\"";
+    s += "</g>\n<rect width=\"";
     num(s, MAP_W);
     s += "\" height=\"";
     num(s, MAP_H);
@@ -537,7 +537,7 @@ std::string chart_svg(const std::vector<Report>& reports, const std::vector<Cata
     if (joins.count > 0)
         s += joins.svg("chart-pair-lines", STYLE_PAIR_LINES) + earlier.svg("chart-e1", STYLE_E1, 1.8) +
              later.svg("chart-e2", STYLE_E2, 1.8);
-    s += "<g id=\"chart-highlight\"></g>\n</svg>\n";
+    s += "</svg>\n";
     return s;
 }
 

@@ -109,6 +109,10 @@ body{font-family:sans-serif;font-size:13px;margin:12px;color:#222;background:#ff
 h1{font-size:17px;margin:0 0 4px}
 p.summary{margin:0 0 8px;color:#444}
 #top{display:flex;flex-wrap:wrap;gap:12px;align-items:flex-start}
+#map,#chart{will-change:transform}
+.box{position:relative;line-height:0}
+.over{position:absolute;left:0;top:0;pointer-events:none;will-change:transform}
+#tablewrap{contain:content}
 #side{display:flex;flex-direction:column;gap:6px}
 #hists{display:flex;flex-wrap:wrap;gap:4px}
 #layers label{margin-right:12px;white-space:nowrap}
@@ -315,6 +319,12 @@ table();
 document.body.dataset.ready = "1";
 )JS";
 
+std::string overlay(const char* id, double w, double h, double dx, double dy, const char* group) {
+    return std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"") + id + "\" class=\"over\" width=\"" +
+           number(w) + "\" height=\"" + number(h) + "\"><g transform=\"translate(" + number(dx) + "," + number(dy) +
+           ")\"><g id=\"" + group + "\"></g></g></svg>";
+}
+
 struct LayerKey {
     const char* label;
     const char* colour;
@@ -355,9 +365,16 @@ void write_page(const std::vector<Report>& reports, const std::vector<CatalogPoi
                      "\"><span class=\"key\" style=\"background:" + k.colour + "\"></span>" + k.label + "</label>");
     }
     output_write("</div>\n<div id=\"top\">\n");
-    output_write(map_svg(reports, catalog, f, false));
-    output_write("<div id=\"side\">\n");
-    output_write(chart_svg(reports, catalog, c));
+    // The highlights lie in overlays of their own above the map and the
+    // chart, so choosing a record repaints a few rings, not 100,000 markers.
+    output_write("<div class=\"box\">" + map_svg(reports, catalog, f, false) +
+                 overlay("map-over", MAP_LEFT + MAP_W + MAP_RIGHT, MAP_TOP + MAP_H + MAP_BOTTOM, MAP_LEFT, MAP_TOP,
+                         "map-highlight") +
+                 "</div>\n");
+    output_write(
+        "<div id=\"side\">\n<div class=\"box\">" + chart_svg(reports, catalog, c) +
+        overlay("chart-over", CHART_LEFT + CHART_W + 10, CHART_TOP + CHART_H + CHART_BOTTOM, 0, 0, "chart-highlight") +
+        "</div>\n");
     output_write("<div id=\"hists\">\n" + histograms_svg(reports) + "</div>\n</div>\n</div>\n");
     output_write(
         "<div id=\"tablebar\"><select id=\"report\"></select> <span id=\"count\"></span> (choose a row to show it "
