@@ -37,7 +37,14 @@ const std::vector<std::vector<LonLat>>& land_rings() {
                 long dy = std::strtol(end + 1, &end, 10);
                 x += dx;
                 y += dy;
-                ring.push_back({x / 100.0, y / 100.0});
+                // A ring joined across the antimeridian (Fiji, Chukotka)
+                // stays continuous: each point within 180 degrees of the one before.
+                double lon = x / 100.0;
+                if (!ring.empty()) {
+                    while (lon - ring.back().lon > 180) lon -= 360;
+                    while (lon - ring.back().lon < -180) lon += 360;
+                }
+                ring.push_back({lon, y / 100.0});
                 p = end;
                 while (*p == ' ') ++p;
             }
@@ -190,7 +197,7 @@ std::string deg_label(double v, char pos, char neg) {
     auto r = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::general, 6);
     std::string s(buf, r.ptr);
     s += "\xc2\xb0";  // degree sign
-    if (a > 1e-9) s.push_back(v < 0 ? neg : pos);
+    if (a > 1e-9 && std::fabs(a - 180) > 1e-9) s.push_back(v < 0 ? neg : pos);
     return s;
 }
 

@@ -95,6 +95,9 @@ with tempfile.TemporaryDirectory() as work:
         f.write(pair(1, 2, "179.500", "-20.000", "-179.500", "-21.000"))
         f.write(pair(2, 1, "100.000", "0.000", "-70.000", "0.000"))
         f.write(pair(3, 1, "200.000", "5.000", "150.000", "5.000"))  # a longitude past 180
+    fixture_anti = os.path.join(work, "anti.out")
+    with open(fixture_anti, "w") as f:
+        f.write(open(fixture).read())
     status, out, err = run("--to", "geojson", fixture)
     doc = json.loads(out)
     g = [f["geometry"] for f in doc["features"]]
@@ -145,7 +148,7 @@ with tempfile.TemporaryDirectory() as work:
         status, out, err = run(*args, bad)
         check(f"{message}: status 2 and the diagnostic", status == 2 and err.startswith("quakeview: ") and message in err)
         check(f"{message}: the earlier output stays, nothing beside it",
-              open(out_csv).read() == "earlier run\n" and sorted(os.listdir(work)) == ["bad.out", "out.csv", "pairs.out"])
+              open(out_csv).read() == "earlier run\n" and sorted(os.listdir(work)) == ["anti.out", "bad.out", "out.csv", "pairs.out"])
     status, out, err = run(fixture, "-o", out_csv)
     check("-o replaces the earlier output", status == 0 and open(out_csv, "rb").read().startswith(b"group,e1_rank,"))
     # The map alone is well-formed SVG; the page fetches nothing: no
@@ -158,6 +161,16 @@ with tempfile.TemporaryDirectory() as work:
     check("the map is one SVG with land and the layers", status == 0 and root.tag == "{http://www.w3.org/2000/svg}svg" and
           root.find(".//{http://www.w3.org/2000/svg}path[@id='land']") is not None and
           root.find(".//{http://www.w3.org/2000/svg}g[@id='layer-e2']") is not None)
+    # A map across the antimeridian: land rings joined across it (Fiji,
+    # Chukotka) stay whole, no edge runs across the map; 180 is unlabelled E or W.
+    status, out, err = run("--to", "svg", fixture_anti)
+    land = ET.fromstring(out).find(".//{http://www.w3.org/2000/svg}path[@id='land']").get("d")
+    longest = 0
+    for ring in re.findall(r"M([^MZ]*)Z", land):
+        xs = [float(p.split()[0]) for p in ring.split("L")]
+        longest = max([longest] + [abs(b - a) for a, b in zip(xs, xs[1:])])
+    check(f"no land edge runs across the map (longest {longest:.0f} px)", status == 0 and 0 < longest < 200)
+    check("the 180th meridian labelled 180\u00b0", ">180\u00b0<" in out.decode())
     status, out, err = run("--to", "html", *paths)
     urls = set(re.findall(rb"[a-z]+://[^\s\"'<>)]*", out))
     check("the page fetches nothing", status == 0 and not re.search(rb"\s(src|href)=", out) and
