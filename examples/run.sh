@@ -7,6 +7,7 @@
 #   OUT/twinquake   pairs.out, e1pairs.out, Aftershocks, stdout (prompt and echo)
 #   OUT/ringpick    pickout
 #   OUT/epochnum    o_dat, stdout
+#   OUT/quakeview   pairs.csv (the pair file as a table), pairs.html (the page)
 # examples/expected/ holds the same files as they must come out.
 #
 # Usage: examples/run.sh [BUILD_DIR [OUT]]
@@ -21,7 +22,7 @@ else
   build="$top/build"
   "$top/tools/ensure_deps.sh"
   cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target twinquake ringpick epochnum catprep >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target twinquake ringpick epochnum catprep quakeview >/dev/null
 fi
 out=${2:-"$here/out"}
 mkdir -p "$out"
@@ -73,3 +74,12 @@ echo "twinquake: $(lines "$out/twinquake/pairs.out") E2-E1 pairs in pairs.out," 
      "$(lines "$out/twinquake/e1pairs.out") E1 pairs in e1pairs.out; in $out/twinquake"
 echo "ringpick:  $(lines "$out/ringpick/pickout") events within the radius in pickout; in $out/ringpick"
 echo "epochnum:  $(lines "$out/epochnum/o_dat") day numbers in o_dat; in $out/epochnum"
+
+# The pair file as a table for pandas, QGIS or a spreadsheet, and the page of
+# the whole run (open pairs.html in a browser).
+rm -rf "${out:?}/quakeview"
+mkdir "$out/quakeview"
+"$build/quakeview/quakeview" "$out/twinquake/pairs.out" -o "$out/quakeview/pairs.csv"
+(cd "$out" && "$build/quakeview/quakeview" twinquake/pairs.out twinquake/e1pairs.out twinquake/Aftershocks \
+  ringpick/pickout --catalog "twinquake/$catalog" -o quakeview/pairs.html)
+echo "quakeview: $(($(lines "$out/quakeview/pairs.csv") - 1)) pairs in pairs.csv, the page pairs.html; in $out/quakeview"

@@ -10,7 +10,7 @@ src=$(cd "$2" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
-programs="twinquake ringpick epochnum catprep"
+programs="twinquake ringpick epochnum catprep quakeview"
 
 fail=0
 failed() { echo "FAILED: $*"; fail=1; }
@@ -77,6 +77,9 @@ printf 'cat.txt 1\n35.0 139.0 10.0 1.0\n' | "$prefix/bin/ringpick" > ringpick.st
 printf '10 10 0 5\ncat.txt pairs.out e1pairs.out\n1\n' | "$prefix/bin/twinquake" > twinquake.stdout 2>&1 \
   || failed "the installed twinquake failed: $(cat twinquake.stdout)"
 grep -q 'dist range, time window' twinquake.stdout || failed "the installed twinquake wrote no prompt"
+"$prefix/bin/quakeview" pickout -o pickout.csv > quakeview.stdout 2>&1 \
+  || failed "the installed quakeview failed: $(cat quakeview.stdout)"
+[ "$(wc -l < pickout.csv 2>/dev/null)" = 2 ] || failed "the installed quakeview wrote no table of pickout"
 
 printf 'time,latitude,longitude,depth,mag,id\n2000-01-01T00:00:00Z,35,139,10,5,a\n' > q.csv
 [ "$("$prefix/bin/catprep" -q q.csv 2>&1)" = "2000-01-01T00:00:00.000Z 35 139 10 5 36524.00000000 a" ] \
