@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "numbers.h"
+
 namespace {
 
 // The fewest bytes a catalog line of `count` values can take: one character
@@ -65,9 +67,9 @@ bool read_common_line(std::string_view line, CatalogEvent& ev, Layout layout) {
     if (!next_word(line, at, w) || !plain_text(w, ev.tim)) return false;
     float* reals[] = {&ev.lat, &ev.lon, &ev.dep, &ev.mag};
     for (float* v : reals) {
-        if (!next_word(line, at, w) || !real_value(w, *v)) return false;
+        if (!next_word(line, at, w) || !parse_real(w, *v)) return false;
     }
-    if (!next_word(line, at, w) || !real_value(w, ev.dat)) return false;
+    if (!next_word(line, at, w) || !parse_real(w, ev.dat)) return false;
     if (layout == Layout::labelled && (!next_word(line, at, w) || !plain_text(w, ev.nam))) return false;
     return true;
 }

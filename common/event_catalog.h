@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "free_read.h"
 #include "text.h"
 
 // One event: the values of one catalog line.

@@ -2,14 +2,14 @@
 //
 // Owns the parsing of a template text such as "(A24,2f10.3,f8.3)" into a
 // RecordTemplate, and writing one line through it: I, F and A fields, repeat
-// counts and quoted literals. A finished line goes to text_io's write_line.
+// counts and quoted literals. A finished line goes to write_line (streams).
 // Does not own what value goes into which column: the reports decide that.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
-#include "text_io.h"
+#include "streams.h"
 
 // One entry of a parsed template: a literal or a value field.
 struct TemplateEntry {

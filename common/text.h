@@ -1,15 +1,41 @@
-// text: the fixed-length, blank-padded texts of catalogs and file names.
+// text: the values of read and write statements.
 //
 // Owns the one text width of the system (50 characters: every catalog text
-// and every file name read from input), the Text value and the statement
-// items that read or write one. Does not own reading or writing itself.
+// and every file name read from input), the Text value, and IoItem, the typed
+// item of a statement (32-bit integer, 32-bit float, 64-bit float or a text of
+// a given length) with the io() overloads that make one from a variable.
+// Does not own reading or writing itself (free_read, streams).
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
-#include "text_io.h"
+// Kind of one value of a read or write statement.
+enum class ItemKind : uint8_t {
+    i32,   // 32-bit signed integer
+    f32,   // 32-bit IEEE float
+    f64,   // 64-bit IEEE float
+    text,  // fixed-length text, blank-padded on the right
+};
+
+// One value of a statement: where it lives, and for a text its length.
+// A read stores through `at`; a write only reads through it.
+struct IoItem {
+    ItemKind kind;  // what `at` points to
+    void* at;       // int32_t, float, double, or `len` chars
+    int32_t len;    // text length in characters (texts only)
+};
+
+inline IoItem io(int32_t& v) { return {ItemKind::i32, &v, 0}; }
+inline IoItem io(float& v) { return {ItemKind::f32, &v, 0}; }
+inline IoItem io(double& v) { return {ItemKind::f64, &v, 0}; }
+inline IoItem io(char* text, int32_t len) { return {ItemKind::text, text, len}; }
+// Values for a write: the item is only read, never stored through.
+inline IoItem io(const int32_t& v) { return {ItemKind::i32, const_cast<int32_t*>(&v), 0}; }
+inline IoItem io(const float& v) { return {ItemKind::f32, const_cast<float*>(&v), 0}; }
+inline IoItem io(const double& v) { return {ItemKind::f64, const_cast<double*>(&v), 0}; }
+inline IoItem io(const char* text, int32_t len) { return {ItemKind::text, const_cast<char*>(text), len}; }
 
 constexpr int32_t TEXT_LEN = 50;  // every catalog text and file name, blank-padded
 

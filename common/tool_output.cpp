@@ -19,10 +19,11 @@ constexpr size_t BUFFER_BYTES = 1 << 16;  // output handed over in pieces of 64 
 constexpr size_t MAX_PATH_BYTES = 4096;   // longest temporary name kept for the signal handler
 
 const char* program = "tool";
-int out_fd = -1;            // -1 until output_open
-std::string out_path;       // the name asked for; empty for standard output
-std::string out_buffer;     // bytes not yet handed over
-char tmp_name[MAX_PATH_BYTES] = "";  // the unfinished file, "" when none (read by the signal handler)
+int out_fd = -1;                                // -1 until output_open
+std::string out_path;                           // the name asked for; empty for standard output
+std::string out_buffer;                         // bytes not yet handed over
+char tmp_name[MAX_PATH_BYTES] = "";             // the unfinished file, "" when none (read by the signal handler)
+void (*fail_hook)(std::string_view) = nullptr;  // tool_fail_hook
 
 void remove_unfinished() {
     if (tmp_name[0] != '\0') unlink(tmp_name);
@@ -74,7 +75,10 @@ void tool_start(const char* name) {
 
 const char* tool_name() { return program; }
 
+void tool_fail_hook(void (*hook)(std::string_view message)) { fail_hook = hook; }
+
 void tool_fail(std::string_view message) {
+    if (fail_hook != nullptr) fail_hook(message);
     std::string line = std::string(program) + ": " + std::string(message) + "\n";
     fflush(stdout);
     if (write(2, line.data(), line.size()) < 0) {
@@ -133,7 +137,6 @@ void output_commit() {
         tool_fail("write refused on " + out_path + ": " + std::strerror(errno));
     if (close(out_fd) != 0) tool_fail("write refused on " + out_path + ": " + std::strerror(errno));
     out_fd = -1;
-    if (rename(tmp_name, out_path.c_str()) != 0)
-        tool_fail("cannot replace " + out_path + ": " + std::strerror(errno));
+    if (rename(tmp_name, out_path.c_str()) != 0) tool_fail("cannot replace " + out_path + ": " + std::strerror(errno));
     tmp_name[0] = '\0';
 }

@@ -28,6 +28,11 @@ const char* tool_name();
 // unfinished output file removed, exit status 2.
 [[noreturn]] void tool_fail(std::string_view message);
 
+// Tests and fuzz harnesses: a function tool_fail calls with its message
+// before anything else; one that throws takes the run back to its caller
+// (nothing is written or removed then). Null (the default) for a real run.
+void tool_fail_hook(void (*hook)(std::string_view message));
+
 // Opens the run's output: standard output for "-" or an empty path,
 // otherwise a temporary file beside `path`.
 void output_open(const std::string& path);

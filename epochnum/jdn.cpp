@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "text_io.h"
+#include "streams.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ int32_t date_to_jdn(int32_t month, int32_t day, int32_t year) {
         char detail[96];
         std::snprintf(detail, sizeof detail, "%d %d %d (month day year): day number out of the 32-bit range",
                       static_cast<int>(month), static_cast<int>(day), static_cast<int>(year));
-        fatal_io_error(Failure::bad_value, DATE_STREAM, detail);
+        fatal_io_error(Failure::bad_value, DATE_STREAM, stream_file(DATE_STREAM), detail);
     }
     return v.jdn;
 }

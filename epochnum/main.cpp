@@ -3,13 +3,16 @@
 // Command-line arguments are ignored.
 #include <cstdint>
 
+#include "free_read.h"
 #include "jdn.h"
-#include "text_io.h"
+#include "streams.h"
 
 int main() {
     set_program_name("epochnum");
+    // Standard input is never read: it holds no file ("epochnum < i_dat").
+    close_stream(STDIN_STREAM);
     connect_stream(DATE_STREAM, "i_dat");
-    connect_stream(JDN_STREAM, "o_dat");
+    connect_output(JDN_STREAM, "o_dat");
 
     int32_t n = 0;  // number of dates; fixed before the first date is read
     const IoItem count[] = {io(n)};

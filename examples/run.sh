@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Runs the three programs on the bundled examples and says where the results
-# are. Each program runs in its own folder, since each writes files of fixed
+# Runs the programs on the bundled examples and says where the results are.
+# catprep first turns the raw ComCat export into the catalog; then each
+# classic program runs in its own folder, since each writes files of fixed
 # names into its working directory:
+#   OUT/catprep     nejapan_m45_1964_2011.cat (from nejapan_m45_1964_2011.csv.gz), summary
 #   OUT/twinquake   pairs.out, e1pairs.out, Aftershocks, stdout (prompt and echo)
 #   OUT/ringpick    pickout
 #   OUT/epochnum    o_dat, stdout
@@ -19,7 +21,7 @@ else
   build="$top/build"
   "$top/tools/ensure_deps.sh"
   cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" -j"$(nproc)" --target twinquake ringpick epochnum >/dev/null
+  cmake --build "$build" -j"$(nproc)" --target twinquake ringpick epochnum catprep >/dev/null
 fi
 out=${2:-"$here/out"}
 mkdir -p "$out"
@@ -45,8 +47,19 @@ for name in twinquake ringpick epochnum; do
   rm -rf "${out:?}/$name"
   mkdir "$out/$name"
 done
-cp "$here/$catalog" "$out/twinquake/"
-cp "$here/$catalog" "$out/ringpick/"
+
+# catprep: the ComCat export as downloaded becomes the catalog of the searches
+# (the same bytes as the bundled nejapan_m45_1964_2011.cat).
+rm -rf "${out:?}/catprep"
+mkdir "$out/catprep"
+if ! "$build/catprep/catprep" -o "$out/catprep/$catalog" "$here/nejapan_m45_1964_2011.csv.gz" \
+     2> "$out/catprep/summary"; then
+  cat "$out/catprep/summary" >&2
+  echo "catprep failed (see its diagnostic above)" >&2
+  exit 2
+fi
+cp "$out/catprep/$catalog" "$out/twinquake/"
+cp "$out/catprep/$catalog" "$out/ringpick/"
 cp "$here/i_dat" "$out/epochnum/"
 
 run twinquake "$here/twinquake.in"
@@ -54,6 +67,7 @@ run ringpick "$here/ringpick.in"
 run epochnum /dev/null
 
 lines() { wc -l < "$1" | tr -d ' '; }
+echo "$(sed 's/^catprep: /catprep:   /' "$out/catprep/summary") into $out/catprep/$catalog"
 echo "twinquake: $(lines "$out/twinquake/pairs.out") E2-E1 pairs in pairs.out," \
      "$(lines "$out/twinquake/Aftershocks") aftershocks in Aftershocks," \
      "$(lines "$out/twinquake/e1pairs.out") E1 pairs in e1pairs.out; in $out/twinquake"

@@ -7,8 +7,9 @@
 #include <string_view>
 
 #include "event_catalog.h"
+#include "free_read.h"
 #include "select.h"
-#include "text_io.h"
+#include "streams.h"
 
 int main() {
     set_program_name("ringpick");
@@ -22,7 +23,7 @@ int main() {
 
     // From here on stream 5 reads the catalog; standard input is never read again.
     connect_stream(STDIN_STREAM, text_view(p.catalog_file));
-    connect_stream(PICK_STREAM, "pickout");
+    connect_output(PICK_STREAM, "pickout");
 
     const SelectionRun run = start_selection(p);
 

@@ -4,7 +4,8 @@
 #   2. asan:    build-asan/ with the address and undefined-behaviour
 #               sanitizers (-DQUAKE_SANITIZE=ON, no benchmarks) and the whole
 #               ctest suite again, stopping at the first error found;
-#   3. fuzz:    tests/fuzz/build_and_run.sh, every fuzz harness for
+#   3. fuzz:    tests/fuzz/build_and_run.sh: build-fuzz/ (clang,
+#               -DQUAKE_FUZZ=ON) and every fuzz harness for
 #               $QUAKE_FUZZ_SECONDS seconds (default 60) after its regressions.
 # Stage 2 and 3 run only when stage 1 passes. The exit status is non-zero
 # when any stage fails.

@@ -5,7 +5,7 @@ set -eu
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for pkg in g++ cmake make libgtest-dev libbenchmark-dev libllvmlibc-19-dev clang libclang-rt-14-dev \
-           groff-base man-db python3 util-linux; do
+           groff-base man-db python3 util-linux libcli11-dev zlib1g-dev libexpat1-dev python3-pandas; do
   have "$pkg" || need+=("$pkg")
 done
 [ ${#need[@]} -eq 0 ] && exit 0

@@ -23,14 +23,17 @@ int main() {
     EventCatalog cat;
     connect_and_load(files, n, cat);
 
+    set_phase(Phase::searching);
     RunState st;
     Search s;
     prepare_search(s, cat);
     for (int32_t i = 1; i <= cat.n; ++i) {
+        poll_stop();  // a stop signal ends the run between two events
         if (screen_e2(cat, p, s, st, i)) collect_e1(cat, p, s, st, i);
     }
     close_after_main_pass();
 
+    set_phase(Phase::reporting);
     report_e1_pairs(cat, p, s, st);
     close_after_report();
     return 0;

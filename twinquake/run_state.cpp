@@ -42,9 +42,9 @@ void read_dialogue(RunParameters& p, RunFiles& files, int32_t& n) {
 }
 
 void connect_reports(const RunFiles& files) {
-    connect_stream(PAIR_STREAM, files.pair);
-    connect_stream(E1_PAIR_STREAM, files.e1_pair);
-    connect_stream(AFTERSHOCK_STREAM, files.aftershock);
+    connect_output(PAIR_STREAM, files.pair);
+    connect_output(E1_PAIR_STREAM, files.e1_pair);
+    connect_output(AFTERSHOCK_STREAM, files.aftershock);
 }
 
 void connect_and_load(const RunFiles& files, int32_t n, EventCatalog& cat) {

@@ -294,6 +294,7 @@ void report_e1_pairs(const EventCatalog& cat, const RunParameters& p, Search& s,
     for (int64_t g = 1; g <= groups; ++g) {
         const int32_t count = ie1_count(st.ie1, g);
         for (int32_t a = 1; a <= count; ++a) {
+            poll_stop();  // a group of many E1 writes few lines: a stop signal is looked for here too
             int32_t jj = 0;
             for (int32_t b = a + 1; b <= count; ++b) {
                 // Within a group a lower slot holds a later event.

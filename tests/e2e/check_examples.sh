@@ -37,6 +37,8 @@ done
 prompt=' dist range, time window, and min magntiude for the aftershock (E1) and mainshock (E2): '
 check "twinquake's standard output is the prompt line and the pair file" \
   '{ printf "%s\n" "$prompt"; cat "$expected/twinquake/pairs.out"; } | cmp -s - "$work/out/twinquake/stdout"'
+check "catprep made the bundled catalog from the raw export" \
+  'cmp -s "$src/examples/nejapan_m45_1964_2011.cat" "$work/out/catprep/nejapan_m45_1964_2011.cat"'
 check "ringpick wrote nothing to standard output" '[ ! -s "$work/out/ringpick/stdout" ]'
 check "epochnum wrote nothing to standard output" '[ ! -s "$work/out/epochnum/stdout" ]'
 # The summary names each report with its line count.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# cmake --install puts the three programs into PREFIX/bin and their manual
+# cmake --install puts the programs into PREFIX/bin and their manual
 # pages into PREFIX/share/man/man1; the installed programs run outside the
 # build tree; every page renders without a single groff warning and opens
 # with man, both by file and by name under the installed prefix.
@@ -10,7 +10,7 @@ src=$(cd "$2" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
-programs="twinquake ringpick epochnum"
+programs="twinquake ringpick epochnum catprep"
 
 fail=0
 failed() { echo "FAILED: $*"; fail=1; }
@@ -78,5 +78,8 @@ printf '10 10 0 5\ncat.txt pairs.out e1pairs.out\n1\n' | "$prefix/bin/twinquake"
   || failed "the installed twinquake failed: $(cat twinquake.stdout)"
 grep -q 'dist range, time window' twinquake.stdout || failed "the installed twinquake wrote no prompt"
 
+printf 'time,latitude,longitude,depth,mag,id\n2000-01-01T00:00:00Z,35,139,10,5,a\n' > q.csv
+[ "$("$prefix/bin/catprep" -q q.csv 2>&1)" = "2000-01-01T00:00:00.000Z 35 139 10 5 36524.00000000 a" ] \
+  || failed "the installed catprep failed: $("$prefix/bin/catprep" q.csv 2>&1)"
 [ "$fail" = 0 ] && echo "check_install: ok ($programs and their pages)"
 exit "$fail"

@@ -4,17 +4,19 @@
 # the lines itself, converting with std::from_chars and calling hypo_distance.
 # Two reference points: one between events, one on an event that occurs twice
 # in the catalog, so the exact-coincidence rule meets real data. Command-line
-# arguments are given and must change nothing.
-# Usage: bash check_ringpick_real.sh BUILD_DIR SOURCE_DIR   (env QUAKE_DATA)
+# arguments are given and must change nothing. The catalog comes from the
+# checkout (tests/data/merged_all.cat.gz).
+# Usage: bash check_ringpick_real.sh BUILD_DIR SOURCE_DIR
 set -u
 bin=$1/ringpick/ringpick
 oracle=$1/ringpick/ringpick_oracle
-catalog=${QUAKE_DATA:-}/merged_all.cat
 lines=75384
-[ -f "$catalog" ] || { echo "check_ringpick_real: no catalog at $catalog (set QUAKE_DATA)"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-ln -s "$catalog" "$work/merged_all.cat"
+catalog=$work/merged_all.cat
+gzip -dc "$2/tests/data/merged_all.cat.gz" > "$catalog" ||
+  { echo "check_ringpick_real: cannot decompress $2/tests/data/merged_all.cat.gz"; exit 1; }
+[ "$(wc -l < "$catalog")" = "$lines" ] || { echo "check_ringpick_real: the catalog should have $lines lines"; exit 1; }
 
 fail=0
 # reference: lat lon dep radius, and the fewest records a sound run gives

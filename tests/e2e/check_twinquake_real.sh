@@ -2,13 +2,15 @@
 # twinquake over a real catalog: the reports hold what they promise. Every
 # record has its template's length, every E1 lies within the window and the
 # distance range of its E2 and before it, the echo equals the pair file.
+# The catalog comes from the checkout (tests/data/global_m6_1900_2023.cat.gz).
+# Usage: bash check_twinquake_real.sh BUILD_DIR SOURCE_DIR
 set -eu
 build=$1
-data=${QUAKE_DATA:-$2/../shared/data}
+src=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-cp "$data/global_m6_1900_2023.cat" cat.txt
+gzip -dc "$src/tests/data/global_m6_1900_2023.cat.gz" > cat.txt
 n=$(wc -l < cat.txt)
 printf '150 400 0 6.5\ncat.txt pairs.out e1pairs.out\n%s\n' "$n" | "$build/twinquake/twinquake" > stdout
 fail=0

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the fuzz harnesses with clang's libFuzzer under the address and
-# undefined-behaviour sanitizers, replays every saved regression input once,
+# Builds the fuzz harnesses with CMake in a build folder of their own
+# (-DQUAKE_FUZZ=ON, clang's libFuzzer under the address and
+# undefined-behaviour sanitizers), replays every saved regression input once,
 # then fuzzes each harness for SECONDS seconds (default 60) starting from its
 # seed corpus. Exits non-zero when the build fails, a regression input fails,
 # or fuzzing finds a crash, a hang, a leak or a failed check.
@@ -10,12 +11,9 @@
 #   QUAKE_FUZZ_BUILD  build folder (default: <source>/build-fuzz)
 #   QUAKE_FUZZ_JOBS   harnesses fuzzed at once (default: 2)
 #   QUAKE_FUZZ_ONLY   names of the harnesses to run, blank-separated (default: all)
+#   CXX_FUZZ          the clang compiler (default: clang++)
 #
-# Harnesses (tests/fuzz/fuzz_<name>.cpp):
-#   read_free   free-form read statements over arbitrary bytes
-#   templates   report templates with arbitrary valid layouts and values
-#   search      twinquake's main pass and E1-pair report against the reference search
-#   jdn         calendar dates to day numbers over the whole 32-bit range
+# Harnesses: every tests/fuzz/fuzz_<name>.cpp (see README.md there), catprep's three format readers among them.
 #
 # Seeds: tests/fuzz/corpus/<name>/. Inputs that once failed:
 # tests/fuzz/regressions/<name>/ (replayed on every run). The corpus grown by a
@@ -27,77 +25,23 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 fuzz_src=$top/tests/fuzz
 build=${QUAKE_FUZZ_BUILD:-$top/build-fuzz}
 jobs=${QUAKE_FUZZ_JOBS:-2}
-harnesses=${QUAKE_FUZZ_ONLY:-"read_free templates search jdn"}
-cxx=${CXX_FUZZ:-clang++}
+all=$(cd "$fuzz_src" && for f in fuzz_*.cpp; do n=${f#fuzz_}; echo "${n%.cpp}"; done)
+harnesses=${QUAKE_FUZZ_ONLY:-$(echo $all)}
 
-mkdir -p "$build/obj" "$build/logs"
+mkdir -p "$build/logs"
 
 # ---- build ------------------------------------------------------------------
 
-# shellcheck disable=SC2054  # the commas belong to -fsanitize's list
-flags=(-std=c++20 -O1 -g -ffp-contract=off -fno-omit-frame-pointer -Wall -Wextra -Werror
-       -fsanitize=address,undefined -fno-sanitize-recover=all)
-includes=(-I"$top/common" -I"$top/twinquake" -I"$top/epochnum" -I"$top/tests/reference" -I"$fuzz_src")
-sources=(common/text_io.cpp common/templates.cpp common/event_catalog.cpp common/geometry.cpp
-         twinquake/search.cpp twinquake/event_index.cpp twinquake/records.cpp twinquake/run_state.cpp
-         epochnum/jdn.cpp
-         tests/reference/reference_search.cpp)
-
-# The correctly rounded sinf, cosf, sincosf, acosf and powf that the programs
-# link (cmake/crmath.cmake): the same partial link out of LLVM's libc, only
-# those five names left global. Without the archive, the platform libm.
-math=(-lm)
-archive=/usr/lib/llvm-19/lib/libllvmlibc.a
-if [ -f "$archive" ]; then
-  require=()
-  keep=()
-  for fn in sinf cosf sincosf acosf powf; do
-    require+=("--require-defined=$fn")
-    keep+=("--keep-global-symbol=$fn")
-  done
-  if [ ! -f "$build/obj/crmath.o" ] || [ "$archive" -nt "$build/obj/crmath.o" ]; then
-    ld -r "${require[@]}" -o "$build/obj/crmath_pulled.o" "$archive" &&
-      objcopy "${keep[@]}" "$build/obj/crmath_pulled.o" "$build/obj/crmath.o" ||
-      { echo "fuzz: cannot make the crmath object" >&2; exit 1; }
-  fi
-  math=("$build/obj/crmath.o" -lm)
-else
-  echo "fuzz: $archive missing: linking the platform libm (no effect on memory safety)"
-fi
-
-compile() {  # compile SOURCE OBJECT EXTRA_FLAGS... (only when out of date)
-  local src=$1 obj=$2
-  shift 2
-  if [ -f "$obj" ] && [ "$obj" -nt "$src" ] && [ "$obj" -nt "$0" ] &&
-     [ -z "$(find "$top/common" "$top/twinquake" "$top/epochnum" "$top/tests/reference" "$fuzz_src" \
-              -name '*.h' -newer "$obj" 2>/dev/null | head -1)" ]; then
-    return 0
-  fi
-  rm -f "$obj"
-  "$cxx" "${flags[@]}" "${includes[@]}" "$@" -c "$src" -o "$obj"
-}
-
 build_start=$SECONDS
-objects=()
-for s in "${sources[@]}"; do
-  obj="$build/obj/$(echo "$s" | tr / _).o"
-  compile "$top/$s" "$obj" -fsanitize=fuzzer-no-link &
-  objects+=("$obj")
-  # Two compilers at a time.
-  [ "$(jobs -rp | wc -l)" -ge 2 ] && wait -n
-done
-failed_build=0
-while [ "$(jobs -rp | wc -l)" -gt 0 ]; do wait -n || failed_build=1; done
-wait || failed_build=1
-for obj in "${objects[@]}"; do [ -f "$obj" ] || failed_build=1; done
-[ "$failed_build" = 0 ] || { echo "fuzz: building the library objects failed" >&2; exit 1; }
-
-for h in $harnesses; do
-  compile "$fuzz_src/fuzz_$h.cpp" "$build/obj/fuzz_$h.o" -fsanitize=fuzzer-no-link ||
-    { echo "fuzz: compiling fuzz_$h failed" >&2; exit 1; }
-  "$cxx" "${flags[@]}" -fsanitize=fuzzer "$build/obj/fuzz_$h.o" "${objects[@]}" "${math[@]}" \
-    -o "$build/fuzz_$h" || { echo "fuzz: linking fuzz_$h failed" >&2; exit 1; }
-done
+# The partial link that takes the correctly rounded math out of LLVM's libc
+# (cmake/crmath.cmake) needs binutils' ld, not the ld.lld clang would pick.
+CXX=${CXX_FUZZ:-clang++} cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUAKE_FUZZ=ON \
+  -DQUAKE_BENCH=OFF -DCMAKE_LINKER="$(command -v ld.bfd || command -v ld)" > "$build/logs/configure.log" 2>&1 ||
+  { cat "$build/logs/configure.log" >&2; echo "fuzz: configuring $build failed" >&2; exit 1; }
+targets=()
+for h in $harnesses; do targets+=("fuzz_$h"); done
+cmake --build "$build" -j2 --target "${targets[@]}" > "$build/logs/build.log" 2>&1 ||
+  { tail -40 "$build/logs/build.log" >&2; echo "fuzz: building the harnesses failed" >&2; exit 1; }
 echo "fuzz: built $(echo $harnesses | wc -w) harnesses in $((SECONDS - build_start)) s"
 
 # ---- regressions --------------------------------------------------------------

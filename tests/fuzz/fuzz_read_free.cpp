@@ -27,7 +27,6 @@
 namespace {
 
 constexpr int32_t IN_STREAM = 30;         // the stream the statements read
-constexpr size_t READER_CHUNK = 1 << 18;  // bytes the reader asks of the system at a time (text_io.cpp)
 constexpr int32_t MAX_ITEMS = 8;
 constexpr int32_t MAX_STATEMENTS = 8;
 
@@ -167,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Outcome plain = run(s, content);
 
     if (s.pad) {
-        std::string lead(s.pad_chunks * READER_CHUNK - s.pad_short, 'x');
+        std::string lead(s.pad_chunks * READ_CHUNK - s.pad_short, 'x');
         lead[0] = '1';
         lead[1] = ' ';
         lead.back() = '\n';

@@ -21,11 +21,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "support/fatal.h"
 #include "text_io.h"
-
-struct Fatal {};  // thrown by the fatal hook instead of the exit
-
-inline void throw_fatal() { throw Fatal{}; }
 
 // A descriptor of the harness's own standard error, taken before libFuzzer
 // sends standard error to /dev/null (-close_fd_mask=2), so that a failed

@@ -7,10 +7,7 @@
 #include <sstream>
 #include <string>
 
-// Thrown by the failure hook in place of the exit, so that a test sees a
-// failure as an exception and the next case starts afresh.
-struct Fatal {};
-inline void throw_fatal() { throw Fatal{}; }
+#include "support/fatal.h"
 
 // The whole content of a file.
 inline std::string slurp(const std::filesystem::path& p) {

@@ -1,49 +1,19 @@
-// Free-form reading, line output and file connections, driven through real
+// Free-form read statements and the lines they read, driven through real
 // files in a scratch directory.
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "harness.h"
+#include "scratch.h"
 #include "text_io.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-struct Scratch {
-    fs::path dir;
-    Scratch() {
-        char tmpl[] = "/tmp/text_io_XXXXXX";
-        dir = mkdtemp(tmpl);
-        reset_streams();
-        set_program_name("quake");
-        set_fatal_hook(throw_fatal);
-    }
-    ~Scratch() {
-        reset_streams();
-        fs::remove_all(dir);
-    }
-    std::string file(const std::string& name, const std::string& content) const {
-        std::string p = (dir / name).string();
-        std::ofstream(p, std::ios::binary) << content;
-        return p;
-    }
-};
 
 constexpr int32_t IN = 20;  // the stream the reading cases use
 
@@ -129,6 +99,10 @@ const ReadCase READ_CASES[] = {
     {"\n   \n 1\n\n2", "ii", "1 2"},
     {"1,\n2", "ii", "1 2"},
     {"1\r\n2\r\n", "ii", "1 2"},
+    // only a carriage return directly before a line feed ends no value
+    {"1\r\n2\r", "ii", "FAIL: quake: bad value \"2\\x0D\" for an integer on line 2"},
+    {"a\rb c\r", "tt", "[a\rb] [c\r]"},
+    {"7\r\r\n", "i", "FAIL: quake: bad value \"7\\x0D\" for an integer on line 1"},
     // null values and slashes leave the item as it was
     {"1,,3", "iii", "1 -7 3"},
     {",5", "ii", "-7 5"},
@@ -224,145 +198,6 @@ TEST(ReadFree, DiagnosticNamesFileLineAndText) {
     read_free(5, v.items.data(), 3);
     EXPECT_THROW(read_free(5, v.items.data(), 3), Fatal);
     EXPECT_EQ(last_diagnostic(), "quake: bad value \"4.5x\" for a real number on line 2 of " + p + " (stream 5)\n");
-}
-
-TEST(WriteFree, IntegersAndTexts) {
-    Scratch s;
-    std::string p = s.file("out.txt", "");
-    connect_stream(30, p);
-    const int32_t values[] = {2451545, -5, INT32_MIN, INT32_MAX, 0};
-    for (int32_t v : values) write_free(30, io(v));
-    const char text[] = "ab  ";
-    write_free(30, io(text, 4));
-    close_stream(30);
-    EXPECT_EQ(slurp(p), "     2451545\n          -5\n -2147483648\n  2147483647\n           0\n ab  \n");
-}
-
-TEST(Connect, OutputFileKeepsOrReplacesItsContent) {
-    Scratch s;
-    const std::string former = "former line one\nformer line two\nthree\n";
-    // No line written: the former content stays byte for byte.
-    std::string kept = s.file("kept.txt", former);
-    connect_stream(30, kept);
-    close_stream(30);
-    EXPECT_EQ(slurp(kept), former);
-    // Lines written: exactly those lines, nothing of the former content.
-    std::string replaced = s.file("replaced.txt", former);
-    connect_stream(31, replaced);
-    write_line(31, "new");
-    write_line(31, "x");
-    close_stream(31);
-    EXPECT_EQ(slurp(replaced), "new\nx\n");
-    // A name that did not exist is created empty at once; trailing blanks are
-    // dropped, leading ones kept.
-    std::string fresh = (s.dir / "fresh.txt").string();
-    connect_stream(32, fresh + "    ");
-    EXPECT_TRUE(fs::exists(fresh));
-    close_stream(32);
-    EXPECT_EQ(slurp(fresh), "");
-    // Lines reach the file when a failure ends the run too.
-    std::string partial = s.file("partial.txt", former);
-    connect_stream(33, partial);
-    write_line(33, "kept line");
-    connect_stream(IN, s.file("in.txt", "x"));
-    Values v("i");
-    EXPECT_THROW(read_free(IN, v.items.data(), 1), Fatal);
-    EXPECT_EQ(slurp(partial), "kept line\n");
-}
-
-TEST(Connect, OneFileUnderTwoNamesIsRefused) {
-    Scratch s;
-    std::string p = s.file("cat.txt", "1\n");
-    fs::create_hard_link(p, s.dir / "hard.txt");
-    fs::create_symlink(p, s.dir / "soft.txt");
-    const std::string second[] = {
-        (s.dir / "." / "cat.txt").string(),
-        (s.dir / "hard.txt").string(),
-        (s.dir / "soft.txt").string(),
-        p + "  ",
-    };
-    for (const std::string& other : second) {
-        reset_streams();
-        set_fatal_hook(throw_fatal);
-        connect_stream(5, p);
-        EXPECT_THROW(connect_stream(65, other), Fatal) << other;
-        EXPECT_NE(last_diagnostic().find("already connected to stream 5"), std::string::npos) << last_diagnostic();
-    }
-    // Reconnecting the same stream to the file it holds is no conflict.
-    reset_streams();
-    set_fatal_hook(throw_fatal);
-    connect_stream(5, p);
-    connect_stream(5, p);
-}
-
-TEST(Connect, NamesThatCannotBeOpened) {
-    Scratch s;
-    fs::create_directory(s.dir / "sub");
-    const std::string names[] = {
-        "      ",
-        "",
-        (s.dir / "sub").string(),
-        (s.dir / "missing" / "x.txt").string(),
-    };
-    for (const std::string& name : names) {
-        EXPECT_THROW(connect_stream(40, name), Fatal) << "[" << name << "]";
-        EXPECT_NE(last_diagnostic().find("cannot connect stream 40"), std::string::npos) << last_diagnostic();
-    }
-}
-
-TEST(Connect, InputThatDoesNotExistIsCreatedEmpty) {
-    Scratch s;
-    std::string p = (s.dir / "nothing.txt").string();
-    connect_stream(IN, p);
-    EXPECT_TRUE(fs::exists(p));
-    Values v("i");
-    EXPECT_THROW(read_free(IN, v.items.data(), 1), Fatal);
-    EXPECT_NE(last_diagnostic().find("end of file at the start of"), std::string::npos);
-}
-
-}  // namespace
-
-namespace {
-
-// Reals as the catalogs write them, and many that are not: every one must
-// read as the correctly rounded conversion gives it, in both widths,
-// whichever way the reader takes to get there.
-TEST(ReadFree, RealsMatchTheCorrectlyRoundedConversion) {
-    XorShift next{0x2545F4914F6CDD1Dull};
-    std::string input;
-    std::vector<std::string> texts;
-    for (int k = 0; k < 20000; ++k) {
-        std::string t;
-        if (next() % 4 == 0) t += '-';
-        const int digits = 1 + static_cast<int>(next() % 24);
-        const int point = static_cast<int>(next() % (digits + 2)) - 1;  // -1: no point
-        for (int d = 0; d < digits; ++d) {
-            if (d == point) t += '.';
-            t += static_cast<char>('0' + next() % 10);
-        }
-        if (point == digits) t += '.';
-        if (next() % 8 == 0) {
-            char exponent[16];
-            std::snprintf(exponent, sizeof exponent, "e%d", static_cast<int>(next() % 80) - 40);
-            t += exponent;
-        }
-        texts.push_back(t);
-        input += t + ' ' + t + '\n';
-    }
-    Scratch sc;
-    connect_stream(IN, sc.file("reals.txt", input));
-    for (const std::string& t : texts) {
-        float f = 0;
-        double d = 0;
-        const IoItem items[] = {io(f), io(d)};
-        read_free(IN, items, 2);
-        // The C library's conversions round correctly too, and beyond the
-        // range give an infinity or zero.
-        const float want_f = std::strtof(t.c_str(), nullptr);
-        const double want_d = std::strtod(t.c_str(), nullptr);
-        ASSERT_EQ(std::bit_cast<uint32_t>(f), std::bit_cast<uint32_t>(want_f)) << t;
-        ASSERT_EQ(std::bit_cast<uint64_t>(d), std::bit_cast<uint64_t>(want_d)) << t;
-    }
 }
 
 }  // namespace
