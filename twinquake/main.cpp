@@ -31,14 +31,10 @@ int main() {
         poll_stop();  // a stop signal ends the run between two events
         if (screen_e2(cat, p, s, st, i)) collect_e1(cat, p, s, st, i);
     }
-    close_stream(PAIR_STREAM);
-    close_stream(STDIN_STREAM);
+    close_after_main_pass();
 
     set_phase(Phase::reporting);
     report_e1_pairs(cat, p, s, st);
-    close_stream(E1_PAIR_STREAM);
-    close_stream(AFTERSHOCK_STREAM);
-
-    close_all_streams();
+    close_after_report();
     return 0;
 }

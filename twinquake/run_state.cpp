@@ -52,3 +52,14 @@ void connect_and_load(const RunFiles& files, int32_t n, EventCatalog& cat) {
     connect_reports(files);
     load_events(cat, STDIN_STREAM, n, Layout::labelled);
 }
+
+void close_after_main_pass() {
+    close_stream(PAIR_STREAM);
+    close_stream(STDIN_STREAM);
+}
+
+void close_after_report() {
+    close_stream(E1_PAIR_STREAM);
+    close_stream(AFTERSHOCK_STREAM);
+    close_all_streams();
+}

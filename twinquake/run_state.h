@@ -76,3 +76,9 @@ void connect_reports(const RunFiles& files);
 // Connects stream 5 to the catalog, then the report files, then loads the
 // catalog's first n lines (labelled layout).
 void connect_and_load(const RunFiles& files, int32_t n, EventCatalog& cat);
+
+// After the main pass: closes the pair file, then the catalog.
+void close_after_main_pass();
+// After the E1-pair report: closes the E1-pair file, then "Aftershocks",
+// then every other stream (standard output is flushed).
+void close_after_report();

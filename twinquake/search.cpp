@@ -52,10 +52,11 @@ constexpr int32_t FIRST_STEPS = 8;
 // events of lo..i-1 that might reach event i with a radius of at most
 // BIG_RADIUS_KM (every event of the range when the grid cannot narrow it),
 // taken largest first. take(j) looks at a leaf's event and says whether to
-// go on; floor() is the magnitude a node must exceed (or equal, when
-// `equal_too` says so for that node) to be opened at all. The search ends
-// when no node is left above the floor: every event it did not look at is
-// smaller than one it did, or no larger than event i. The events of short
+// go on; floor(tree, by_cell, node) says whether a node can still hold an
+// event worth looking at (larger than event i, or than the best found so
+// far, or as large and later), asked again when the node comes up, since the
+// best may have grown meanwhile. The search ends when no node passes: every
+// event it did not look at cannot change the answer. The events of short
 // runs of a cell are handed to take(j) one by one, whatever their magnitude.
 template <class Floor, class Take>
 void largest_first(const EventCatalog& cat, Search& s, int32_t i, int32_t lo, Floor floor, Take take) {

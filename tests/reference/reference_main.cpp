@@ -19,13 +19,9 @@ int main() {
 
     RunState st;
     ref::main_pass(cat, p, st);
-    close_stream(PAIR_STREAM);
-    close_stream(STDIN_STREAM);
+    close_after_main_pass();
 
     ref::report_e1_pairs(cat, p, st);
-    close_stream(E1_PAIR_STREAM);
-    close_stream(AFTERSHOCK_STREAM);
-
-    close_all_streams();
+    close_after_report();
     return 0;
 }

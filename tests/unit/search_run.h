@@ -43,18 +43,14 @@ inline RunReports run_search_in(const std::filesystem::path& dir, const std::str
         for (int32_t i = 1; i <= cat.n; ++i) {
             if (screen_e2(cat, p, s, st, i)) collect_e1(cat, p, s, st, i);
         }
-        close_stream(PAIR_STREAM);
-        close_stream(STDIN_STREAM);
+        close_after_main_pass();
         report_e1_pairs(cat, p, s, st);
     } else {
         ref::main_pass(cat, p, st);
-        close_stream(PAIR_STREAM);
-        close_stream(STDIN_STREAM);
+        close_after_main_pass();
         ref::report_e1_pairs(cat, p, st);
     }
-    close_stream(E1_PAIR_STREAM);
-    close_stream(AFTERSHOCK_STREAM);
-    close_all_streams();
+    close_after_report();
     reset_streams();
     return {slurp(file(".pairs")), slurp(file(".echo")), slurp(file(".e1pairs")), slurp(file(".Aftershocks"))};
 }
