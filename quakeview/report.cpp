@@ -106,9 +106,23 @@ constexpr KindLayout LAYOUTS[KIND_COUNT] = {
 
 constexpr size_t SHOWN_TEXT = 60;  // characters of an offending line quoted in a diagnostic
 
+// The offending text as a diagnostic quotes it: control bytes as \xNN, so
+// that the diagnostic stays one line of text, and long lines cut.
 std::string shown(std::string_view text) {
-    if (text.size() <= SHOWN_TEXT) return std::string(text);
-    return std::string(text.substr(0, SHOWN_TEXT)) + "...";
+    static const char HEX[] = "0123456789abcdef";
+    std::string s;
+    for (size_t i = 0; i < text.size() && i < SHOWN_TEXT; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < ' ' || c == 0x7f) {
+            s += "\\x";
+            s.push_back(HEX[c >> 4]);
+            s.push_back(HEX[c & 15]);
+        } else {
+            s.push_back(static_cast<char>(c));
+        }
+    }
+    if (text.size() > SHOWN_TEXT) s += "...";
+    return s;
 }
 
 bool is_blank(char c) { return c == ' '; }
@@ -152,7 +166,7 @@ bool read_number(std::string_view t, const Column& c, double& value) {
 [[noreturn]] void bad_field(const Report& rep, int64_t line_no, const Column& c, std::string_view raw,
                             const char* what) {
     tool_fail(rep.file + ":" + std::to_string(line_no) + ":" + std::to_string(c.first) + ": " + what + " (" +
-              std::string(raw) + ")");
+              shown(raw) + ")");
 }
 
 }  // namespace
@@ -201,12 +215,12 @@ void read_record(Report& rep, std::string_view line, int64_t line_no) {
         }
         Field f{trim(raw), 0.0, FIELD_VALUE};
         if (c.edit != 'A') {
-            // A number is right-justified: blanks on the left only.
+            // A number is right-justified: blanks (or tabs) on the left only.
             if (f.text.size() == static_cast<size_t>(c.width) &&
                 f.text.find_first_not_of('*') == std::string_view::npos) {
                 f.state = FIELD_STARS;
                 ++rep.stars;
-            } else if (raw.back() == ' ' || f.text.find(' ') != std::string_view::npos ||
+            } else if (raw.back() == ' ' || raw.back() == '\t' || f.text.find(' ') != std::string_view::npos ||
                        !read_number(f.text, c, f.value)) {
                 std::string what = std::string(c.name) + " is neither a number nor asterisks";
                 bad_field(rep, line_no, c, raw, what.c_str());

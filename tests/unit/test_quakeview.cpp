@@ -133,6 +133,11 @@ TEST(QuakeviewRead, BadLinesEndTheRunNamingFileLineAndColumn) {
         {with(pick, 46, "45.80") + "\n", "quakeview: r.out:1:45: depth_km is neither"},    // two decimals in F7.1
         {with(pick, 46, "45.8 ") + "\n", "quakeview: r.out:1:45: depth_km is neither"},    // not right-justified
         {with(pick, 44, "       ") + "\n", "quakeview: r.out:1:45: depth_km is neither"},  // blank
+        {with(pick, 46, "45.8\t") + "\n", "quakeview: r.out:1:45: depth_km is neither"},   // a tab after it
+        // Control bytes of the offending text are shown as \xNN: the diagnostic stays one line.
+        {with(pick, 28, "3\r.244") + "\n",
+         "r.out:1:25: lat is neither a number nor asterisks \\(    3\\\\x0d\\.244\\)"},
+        {"\x1b[2J" + PICK_LINE + "\n", "r.out:1: a line of 86 columns is no report .*\\(\\\\x1b\\[2J1967-01-17T11:59"},
         {with(pick, 64, "24487,49969375") + "\n", "quakeview: r.out:1:59: dat is neither"},
         {with(PAIR_LINE, 8, "x") + "\n", "quakeview: r.out:1:9: a blank column between fields is not blank"},
         {with(PAIR_LINE, 2, " -") + "\n", "quakeview: r.out:1:1: pair is neither"},
