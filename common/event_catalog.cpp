@@ -2,6 +2,8 @@
 
 #include "event_catalog.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -33,7 +35,10 @@ constexpr ByteKinds KINDS;
 
 uint8_t kind(char ch) { return KINDS.of[static_cast<uint8_t>(ch)]; }
 
+// The common line is scanned once, left to right, by a cursor `at` over it.
+
 // The next value of the common line: a run of value bytes after the blanks.
+// False when there is none or when a byte of another meaning ends it.
 bool next_word(std::string_view line, size_t& at, std::string_view& word) {
     const size_t end = line.size();
     while (at < end && kind(line[at]) == BLANK) ++at;
@@ -44,42 +49,111 @@ bool next_word(std::string_view line, size_t& at, std::string_view& word) {
     return at > start;
 }
 
-// A text value as a read statement stores it: its first TEXT_LEN
-// characters, blank-padded. A quotation mark at its start would make it a
-// delimited text.
-bool plain_text(std::string_view word, Text& t) {
-    if (word[0] == '\'' || word[0] == '"') return false;
-    const size_t n = std::min(word.size(), static_cast<size_t>(TEXT_LEN));
-    std::memcpy(t.c, word.data(), n);
-    std::memset(t.c + n, ' ', TEXT_LEN - n);
-    return true;
+// A text value, undelimited: its word (a quotation mark at its start would
+// make it a delimited text).
+bool next_text(std::string_view line, size_t& at, std::string_view& word) {
+    return next_word(line, at, word) && word[0] != '\'' && word[0] != '"';
 }
 
-// The common catalog line in one pass: the layout's values, undelimited and
-// separated by blanks, on one line, anything after them ignored; fills `ev`
-// as the read statement would. False for any other line: the general reader
-// then reads it from its start, and stores every value stored here again,
-// from the same text (a value is stored here only when every value before it
-// was a plain one too, which the general reader takes the same way).
-bool read_common_line(std::string_view line, CatalogEvent& ev, Layout layout) {
-    size_t at = 0;
-    std::string_view w;
-    if (!next_word(line, at, w) || !plain_text(w, ev.tim)) return false;
-    float* reals[] = {&ev.lat, &ev.lon, &ev.dep, &ev.mag};
-    for (float* v : reals) {
-        if (!next_word(line, at, w) || !parse_real(w, *v)) return false;
+// A real value. A plain decimal ([-]digits[.digits], ended by a blank or the
+// line's end) has its digits gathered on the way and is converted at once by
+// short_decimal, as parse_real converts it; any other word, and a decimal
+// too long for that, is read by parse_real.
+template <class T>
+bool next_real(std::string_view line, size_t& at, T& out) {
+    const size_t end = line.size();
+    while (at < end && kind(line[at]) == BLANK) ++at;
+    const size_t start = at;
+    const bool neg = at < end && line[at] == '-';
+    if (neg) ++at;
+    uint64_t m = 0;
+    int32_t digits = 0, point = -1;  // point: the digits before it, -1 when there is none
+    for (; at < end; ++at) {
+        const uint32_t d = static_cast<uint32_t>(static_cast<uint8_t>(line[at])) - '0';
+        if (d <= 9) {
+            m = m * 10 + d;  // meaningless past 19 digits, where short_decimal refuses
+            ++digits;
+        } else if (line[at] == '.' && point < 0) {
+            point = digits;
+        } else {
+            break;
+        }
     }
-    if (!next_word(line, at, w) || !parse_real(w, ev.dat)) return false;
-    if (layout == Layout::labelled && (!next_word(line, at, w) || !plain_text(w, ev.nam))) return false;
-    return true;
+    if (digits > 0 && (at == end || kind(line[at]) == BLANK) &&
+        short_decimal(m, digits, point < 0 ? -1 : digits - point, neg, out)) {
+        return true;
+    }
+    at = start;
+    std::string_view w;
+    return next_word(line, at, w) && parse_real(w, out);
+}
+
+// The values of a common line, the texts as the words of the line.
+struct CommonLine {
+    std::string_view tim, nam;
+    float lat, lon, dep, mag;
+    double dat;
+};
+
+// The common catalog line in one pass: the layout's values, undelimited and
+// separated by blanks, on one line, anything after them ignored. False for
+// any other line: the general reader then reads it from its start (and
+// takes every value of a common line the same way).
+bool read_common_line(std::string_view line, CommonLine& c, Layout layout) {
+    size_t at = 0;
+    return next_text(line, at, c.tim) && next_real(line, at, c.lat) && next_real(line, at, c.lon) &&
+           next_real(line, at, c.dep) && next_real(line, at, c.mag) && next_real(line, at, c.dat) &&
+           (layout != Layout::labelled || next_text(line, at, c.nam));
+}
+
+// A text as a read statement stores it into a character item of `len`
+// characters: its first `len` characters, blank-padded.
+void store_text(char* to, size_t len, std::string_view word) {
+    const size_t n = std::min(word.size(), len);
+    std::memcpy(to, word.data(), n);
+    std::memset(to + n, ' ', len - n);
+}
+
+// Slot 0 of the tables, which never names an event, once.
+void start_tables(EventCatalog& cat) {
+    if (!cat.tim.empty()) return;
+    ShownTim tim;
+    std::memset(tim.c, ' ', sizeof tim.c);
+    ShownNam nam;
+    std::memset(nam.c, ' ', sizeof nam.c);
+    cat.tim.push_back(tim);
+    cat.lat.push_back(0);
+    cat.lon.push_back(0);
+    cat.dep.push_back(0);
+    cat.mag.push_back(0);
+    cat.dat.push_back(0);
+    cat.nam.push_back(nam);
+}
+
+// Appends the numbers of one event; its texts are appended by the caller.
+void add_numbers(EventCatalog& cat, float lat, float lon, float dep, float mag, double dat) {
+    cat.lat.push_back(lat);
+    cat.lon.push_back(lon);
+    cat.dep.push_back(dep);
+    cat.mag.push_back(mag);
+    cat.dat.push_back(dat);
+    ++cat.n;
 }
 
 }  // namespace
 
 void read_event(CatalogEvent& ev, int32_t stream, Layout layout) {
     std::string_view line;
-    if (peek_line(stream, line) && read_common_line(line, ev, layout)) {
+    CommonLine c;
+    if (peek_line(stream, line) && read_common_line(line, c, layout)) {
         take_line(stream);
+        store_text(ev.tim.c, TEXT_LEN, c.tim);
+        ev.lat = c.lat;
+        ev.lon = c.lon;
+        ev.dep = c.dep;
+        ev.mag = c.mag;
+        ev.dat = c.dat;
+        if (layout == Layout::labelled) store_text(ev.nam.c, TEXT_LEN, c.nam);
         return;
     }
     const IoItem items[] = {
@@ -89,43 +163,37 @@ void read_event(CatalogEvent& ev, int32_t stream, Layout layout) {
 }
 
 void add_event(EventCatalog& cat, const CatalogEvent& ev) {
-    if (cat.tim.empty()) {
-        // Slot 0 never names an event.
-        ShownTim tim;
-        std::memset(tim.c, ' ', sizeof tim.c);
-        ShownNam nam;
-        std::memset(nam.c, ' ', sizeof nam.c);
-        cat.tim.push_back(tim);
-        cat.lat.push_back(0);
-        cat.lon.push_back(0);
-        cat.dep.push_back(0);
-        cat.mag.push_back(0);
-        cat.dat.push_back(0);
-        cat.nam.push_back(nam);
-    }
+    start_tables(cat);
     ShownTim tim;
     std::memcpy(tim.c, ev.tim.c, sizeof tim.c);
     ShownNam nam;
     std::memcpy(nam.c, ev.nam.c, sizeof nam.c);
     cat.tim.push_back(tim);
-    cat.lat.push_back(ev.lat);
-    cat.lon.push_back(ev.lon);
-    cat.dep.push_back(ev.dep);
-    cat.mag.push_back(ev.mag);
-    cat.dat.push_back(ev.dat);
     cat.nam.push_back(nam);
-    ++cat.n;
+    add_numbers(cat, ev.lat, ev.lon, ev.dep, ev.mag, ev.dat);
+}
+
+void advise_large_pages(void* data, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    constexpr uintptr_t LARGE_PAGE = uintptr_t{1} << 21;  // 2 MB
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(data) + LARGE_PAGE - 1) & ~(LARGE_PAGE - 1);
+    const uintptr_t to = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(LARGE_PAGE - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);  // advice: no failure to handle
+#else
+    (void)data;
+    (void)bytes;
+#endif
 }
 
 void reserve_events(EventCatalog& cat, int64_t events) {
     const size_t slots = static_cast<size_t>(events) + 1;  // slot 0 too
-    cat.tim.reserve(slots);
-    cat.lat.reserve(slots);
-    cat.lon.reserve(slots);
-    cat.dep.reserve(slots);
-    cat.mag.reserve(slots);
-    cat.dat.reserve(slots);
-    cat.nam.reserve(slots);
+    reserve_table(cat.tim, slots);
+    reserve_table(cat.lat, slots);
+    reserve_table(cat.lon, slots);
+    reserve_table(cat.dep, slots);
+    reserve_table(cat.mag, slots);
+    reserve_table(cat.dat, slots);
+    reserve_table(cat.nam, slots);
 }
 
 void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout) {
@@ -138,7 +206,23 @@ void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout) {
     if (bytes >= 0) {
         reserve_events(cat, std::min<int64_t>(n, bytes / shortest_line(layout == Layout::labelled ? 7 : 6) + 1));
     }
+    // A common line goes straight from the line to the tables, its texts
+    // cut to the characters shown; any other line is read by read_event.
+    if (n > 0) start_tables(cat);
     for (int64_t i = 1; i <= n; ++i) {
+        std::string_view line;
+        CommonLine c;
+        if (peek_line(stream, line) && read_common_line(line, c, layout)) {
+            take_line(stream);
+            ShownTim tim;
+            store_text(tim.c, TIM_SHOWN, c.tim);
+            ShownNam nam;
+            store_text(nam.c, NAM_SHOWN, layout == Layout::labelled ? c.nam : std::string_view());
+            cat.tim.push_back(tim);
+            cat.nam.push_back(nam);
+            add_numbers(cat, c.lat, c.lon, c.dep, c.mag, c.dat);
+            continue;
+        }
         CatalogEvent ev{};
         ev.tim = make_text("");
         ev.nam = ev.tim;

@@ -46,6 +46,7 @@ int32_t power_of_two_at_least(int64_t n) {
 template <class Value>
 void build_max_tree(MaxTree& t, int32_t count, Value value) {
     t.size = power_of_two_at_least(count);
+    reserve_table(t.max, 2 * static_cast<size_t>(t.size));
     t.max.assign(2 * static_cast<size_t>(t.size), NO_MAG);
     for (int32_t p = 0; p < count; ++p) {
         const float v = value(p);
@@ -84,6 +85,8 @@ void build_index(EventIndex& x, const EventCatalog& cat) {
     using namespace index_detail;
     const int32_t n = cat.n;
     x.n = n;
+    reserve_table(x.geo, static_cast<size_t>(n) + 1);
+    reserve_table(x.radius, static_cast<size_t>(n) + 1);
     x.geo.assign(static_cast<size_t>(n) + 1, GeoPoint{});
     x.radius.assign(static_cast<size_t>(n) + 1, 0.0f);
     x.big.clear();
@@ -97,8 +100,11 @@ void build_index(EventIndex& x, const EventCatalog& cat) {
 
     // The grid: count per cell, then fill in index order.
     x.cell_first.assign(CELLS + 1, 0);
+    reserve_table(x.placed, static_cast<size_t>(n) + 1);
     x.placed.assign(static_cast<size_t>(n) + 1, 0);
-    std::vector<int32_t> cell_of(static_cast<size_t>(n) + 1, WILD_CELL);
+    std::vector<int32_t> cell_of;
+    reserve_table(cell_of, static_cast<size_t>(n) + 1);
+    cell_of.assign(static_cast<size_t>(n) + 1, WILD_CELL);
     for (int32_t i = 1; i <= n; ++i) {
         const float lat = cat.lat[i], lon = cat.lon[i];
         if (std::fabs(lat) <= 90.0f && std::fabs(lon) <= 360.0f) {
@@ -108,6 +114,7 @@ void build_index(EventIndex& x, const EventCatalog& cat) {
         ++x.cell_first[cell_of[i] + 1];
     }
     for (int32_t c = 0; c < CELLS; ++c) x.cell_first[c + 1] += x.cell_first[c];
+    reserve_table(x.cell_events, static_cast<size_t>(n));
     x.cell_events.assign(static_cast<size_t>(n), 0);
     std::vector<int32_t> fill(x.cell_first.begin(), x.cell_first.end() - 1);
     for (int32_t i = 1; i <= n; ++i) x.cell_events[fill[cell_of[i]]++] = i;
