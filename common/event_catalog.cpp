@@ -61,29 +61,32 @@ bool next_text(std::string_view line, size_t& at, std::string_view& word) {
 // too long for that, is read by parse_real.
 template <class T>
 bool next_real(std::string_view line, size_t& at, T& out) {
-    const size_t end = line.size();
-    while (at < end && kind(line[at]) == BLANK) ++at;
-    const size_t start = at;
-    const bool neg = at < end && line[at] == '-';
-    if (neg) ++at;
+    const char* p = line.data() + at;
+    const char* const end = line.data() + line.size();
+    while (p < end && kind(*p) == BLANK) ++p;
+    const char* const start = p;
+    const bool neg = p < end && *p == '-';
+    if (neg) ++p;
     uint64_t m = 0;
-    int32_t digits = 0, point = -1;  // point: the digits before it, -1 when there is none
-    for (; at < end; ++at) {
-        const uint32_t d = static_cast<uint32_t>(static_cast<uint8_t>(line[at])) - '0';
+    const char* point = nullptr;  // the point, if any
+    const char* first = p;        // the first digit
+    for (; p < end; ++p) {
+        const uint32_t d = static_cast<uint32_t>(static_cast<uint8_t>(*p)) - '0';
         if (d <= 9) {
             m = m * 10 + d;  // meaningless past 19 digits, where short_decimal refuses
-            ++digits;
-        } else if (line[at] == '.' && point < 0) {
-            point = digits;
+        } else if (*p == '.' && !point) {
+            point = p;
         } else {
             break;
         }
     }
-    if (digits > 0 && (at == end || kind(line[at]) == BLANK) &&
-        short_decimal(m, digits, point < 0 ? -1 : digits - point, neg, out)) {
+    const int32_t digits = static_cast<int32_t>(p - first) - (point ? 1 : 0);
+    const int32_t decimals = point ? static_cast<int32_t>(p - point) - 1 : -1;
+    if (digits > 0 && (p == end || kind(*p) == BLANK) && short_decimal(m, digits, decimals, neg, out)) {
+        at = static_cast<size_t>(p - line.data());
         return true;
     }
-    at = start;
+    at = static_cast<size_t>(start - line.data());
     std::string_view w;
     return next_word(line, at, w) && parse_real(w, out);
 }

@@ -17,7 +17,8 @@ int32_t row_of(double lat) {
 }
 
 int32_t col_of(double lon) {
-    double l = std::fmod(lon, 360.0);
+    // Below a whole turn fmod gives lon itself: spared, the bulk of every catalog.
+    double l = std::fabs(lon) < 360.0 ? lon : std::fmod(lon, 360.0);
     if (l < 0.0) l += 360.0;
     int32_t c = static_cast<int32_t>(std::floor(l));
     return c >= COLS ? c - COLS : c;
@@ -79,21 +80,42 @@ void build_time_tree(EventIndex& x, const EventCatalog& cat) {
     }
 }
 
+// The least magnitude whose rupture radius exceeds BIG_RADIUS_KM. The radius
+// grows with the magnitude (every step of rupture_radius is a correctly
+// rounded increasing operation), so a radius exceeds BIG_RADIUS_KM exactly
+// when the magnitude is at least this one, and a NaN magnitude (a NaN
+// radius) is on neither side; found by stepping float by float from the
+// neighbourhood of the real-number answer, about 6.13.
+float least_big_magnitude() {
+    float m = 6.13f;
+    while (!(rupture_radius(m) > BIG_RADIUS_KM)) m = std::nextafter(m, std::numeric_limits<float>::infinity());
+    for (;;) {
+        const float below = std::nextafter(m, -std::numeric_limits<float>::infinity());
+        if (!(rupture_radius(below) > BIG_RADIUS_KM)) return m;
+        m = below;
+    }
+}
+
 }  // namespace
+
+void prepare_event(const EventIndex& x, int32_t i) {
+    const EventCatalog& cat = *x.cat;
+    x.prep[i].geo = geo_point(cat.lat[i], cat.lon[i], cat.dep[i]);
+    x.prep[i].radius = rupture_radius(cat.mag[i]);
+    x.ready[i] = 1;
+}
 
 void build_index(EventIndex& x, const EventCatalog& cat) {
     using namespace index_detail;
     const int32_t n = cat.n;
     x.n = n;
-    reserve_table(x.geo, static_cast<size_t>(n) + 1);
-    reserve_table(x.radius, static_cast<size_t>(n) + 1);
-    x.geo.assign(static_cast<size_t>(n) + 1, GeoPoint{});
-    x.radius.assign(static_cast<size_t>(n) + 1, 0.0f);
+    x.cat = &cat;
+    x.prep.reset(new Prepared[static_cast<size_t>(n) + 1]);  // left unwritten until asked for
+    x.ready.assign(static_cast<size_t>(n) + 1, 0);
+    const float big_mag = least_big_magnitude();
     x.big.clear();
     for (int32_t i = 1; i <= n; ++i) {
-        x.geo[i] = geo_point(cat.lat[i], cat.lon[i], cat.dep[i]);
-        x.radius[i] = rupture_radius(cat.mag[i]);
-        if (x.radius[i] > BIG_RADIUS_KM) x.big.push_back(i);
+        if (cat.mag[i] >= big_mag) x.big.push_back(i);
     }
     build_time_tree(x, cat);
     build_max_tree(x.mag, n, [&](int32_t p) { return cat.mag[p + 1]; });
@@ -122,7 +144,7 @@ void build_index(EventIndex& x, const EventCatalog& cat) {
     build_max_tree(x.cell_mag, n, [&](int32_t p) { return cat.mag[x.cell_events[p]]; });
     build_max_tree(x.cell_small_mag, n, [&](int32_t p) {
         const int32_t i = x.cell_events[p];
-        return x.radius[i] <= BIG_RADIUS_KM ? cat.mag[i] : NO_MAG;
+        return cat.mag[i] < big_mag ? cat.mag[i] : NO_MAG;
     });
 }
 
