@@ -39,7 +39,7 @@ uint8_t kind(char ch) { return KINDS.of[static_cast<uint8_t>(ch)]; }
 
 // The next value of the common line: a run of value bytes after the blanks.
 // False when there is none or when a byte of another meaning ends it.
-bool next_word(std::string_view line, size_t& at, std::string_view& word) {
+[[gnu::always_inline]] inline bool next_word(std::string_view line, size_t& at, std::string_view& word) {
     const size_t end = line.size();
     while (at < end && kind(line[at]) == BLANK) ++at;
     const size_t start = at;
@@ -60,7 +60,7 @@ bool next_text(std::string_view line, size_t& at, std::string_view& word) {
 // short_decimal, as parse_real converts it; any other word, and a decimal
 // too long for that, is read by parse_real.
 template <class T>
-bool next_real(std::string_view line, size_t& at, T& out) {
+[[gnu::always_inline]] inline bool next_real(std::string_view line, size_t& at, T& out) {
     const char* p = line.data() + at;
     const char* const end = line.data() + line.size();
     while (p < end && kind(*p) == BLANK) ++p;
@@ -111,7 +111,11 @@ bool read_common_line(std::string_view line, CommonLine& c, Layout layout) {
 
 // A text as a read statement stores it into a character item of `len`
 // characters: its first `len` characters, blank-padded.
-void store_text(char* to, size_t len, std::string_view word) {
+[[gnu::always_inline]] inline void store_text(char* to, size_t len, std::string_view word) {
+    if (word.size() >= len) {  // the whole origin time, most often: a copy of known length
+        std::memcpy(to, word.data(), len);
+        return;
+    }
     const size_t n = std::min(word.size(), len);
     std::memcpy(to, word.data(), n);
     std::memset(to + n, ' ', len - n);
