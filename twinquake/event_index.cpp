@@ -110,7 +110,10 @@ void build_index(EventIndex& x, const EventCatalog& cat) {
     const int32_t n = cat.n;
     x.n = n;
     x.cat = &cat;
-    x.prep.reset(new Prepared[static_cast<size_t>(n) + 1]);  // left unwritten until asked for
+    // Left unwritten until asked for; in large pages, since the searches
+    // ask for events all along the catalog.
+    x.prep.reset(new Prepared[static_cast<size_t>(n) + 1]);
+    advise_large_pages(x.prep.get(), (static_cast<size_t>(n) + 1) * sizeof(Prepared));
     x.ready.assign(static_cast<size_t>(n) + 1, 0);
     const float big_mag = least_big_magnitude();
     x.big.clear();
