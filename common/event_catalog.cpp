@@ -220,11 +220,11 @@ void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout) {
     // A common line goes straight from the line to the tables, its texts
     // cut to the characters shown; any other line is read by read_event.
     if (n > 0) start_tables(cat);
+    std::string_view line;
+    bool peeked = n > 0 && peek_line(stream, line);  // line i is held; never a line past n
     for (int64_t i = 1; i <= n; ++i) {
-        std::string_view line;
         CommonLine c;
-        if (peek_line(stream, line) && read_common_line(line, c, layout)) {
-            take_line(stream);
+        if (peeked && read_common_line(line, c, layout)) {
             ShownTim tim;
             store_text(tim.c, TIM_SHOWN, c.tim);
             ShownNam nam;
@@ -232,6 +232,11 @@ void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout) {
             cat.tim.push_back(tim);
             cat.nam.push_back(nam);
             add_numbers(cat, c.lat, c.lon, c.dep, c.mag, c.dat);
+            if (i < n) {
+                peeked = take_and_peek_line(stream, line);
+            } else {
+                take_line(stream);
+            }
             continue;
         }
         CatalogEvent ev{};
@@ -239,5 +244,6 @@ void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout) {
         ev.nam = ev.tim;
         read_event(ev, stream, layout);
         add_event(cat, ev);
+        peeked = i < n && peek_line(stream, line);
     }
 }
