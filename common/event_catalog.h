@@ -8,6 +8,7 @@
 // Does not own any search over the events.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -75,3 +76,18 @@ void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout);
 void add_event(EventCatalog& cat, const CatalogEvent& ev);
 // Makes room in the tables for `events` events, slot 0 besides.
 void reserve_events(EventCatalog& cat, int64_t events);
+
+// Asks the system to back the memory at `data` (`bytes` long) with large
+// pages where it can: a table of millions of events then costs a few
+// hundred page faults instead of one per 4 KB. Only advice, and only for
+// tables of many megabytes; the contents never change.
+void advise_large_pages(void* data, size_t bytes);
+
+// Makes room in `v` for `count` elements at once, in large pages where the
+// system allows, before anything is written there.
+template <class T>
+void reserve_table(std::vector<T>& v, size_t count) {
+    if (count <= v.capacity()) return;
+    v.reserve(count);
+    advise_large_pages(v.data(), v.capacity() * sizeof(T));
+}

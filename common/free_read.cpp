@@ -286,3 +286,13 @@ void take_line(int32_t stream) {
     r.held = false;
     r.has_line = false;
 }
+
+bool take_and_peek_line(int32_t stream, std::string_view& line) {
+    FreeFormReader& r = stream_reader(stream);
+    r.held = false;
+    r.has_line = false;
+    if (!next_line(stream, r)) return false;
+    r.held = true;
+    line = std::string_view(r.line, r.len);
+    return true;
+}

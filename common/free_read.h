@@ -48,3 +48,5 @@ void read_free(int32_t stream, const IoItem* items, int32_t count);
 // read_free would have, or read_free reads it as usual.
 bool peek_line(int32_t stream, std::string_view& line);
 void take_line(int32_t stream);
+// take_line, then peek_line of the line after it, with one look-up of the stream.
+bool take_and_peek_line(int32_t stream, std::string_view& line);

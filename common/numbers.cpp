@@ -39,19 +39,13 @@ bool same_word(std::string_view s, std::string_view word) {
 // 1. the form is checked once, left to right, and the digits are gathered
 //    as a whole number M with k decimals on the way;
 // 2. a plain decimal of few digits (the bulk of every catalog) is M / 10^k
-//    by one division: M and 10^k are both exact in the width when M is at
-//    most 2^24 (2^53) and k at most 10 (22), and IEEE division of exact
-//    operands rounds correctly;
+//    by one division (short_decimal);
 // 3. anything else goes to the standard converter, in the spelling it reads
 //    (no plus sign in front, E as the exponent letter), and beyond the
 //    width's range to the C library, which rounds to an infinity or zero.
 template <class T>
 bool parse_real_of(std::string_view s, T& out) {
-    constexpr uint64_t EXACT = sizeof(T) == 4 ? uint64_t{1} << 24 : uint64_t{1} << 53;
-    constexpr int32_t MAX_DECIMALS = sizeof(T) == 4 ? 10 : 22;
     constexpr int32_t MAX_DIGITS = 19;  // a whole number of 19 digits fits in 64 bits
-    static constexpr T POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const size_t n = s.size();
 
     // 1. The form: sign, digits and point, exponent.
@@ -106,11 +100,7 @@ bool parse_real_of(std::string_view s, T& out) {
     }
 
     // 2. A plain short decimal.
-    if (mant_end == n && digits <= MAX_DIGITS && m <= EXACT && decimals <= MAX_DECIMALS) {
-        const T v = static_cast<T>(m) / POWERS[decimals < 0 ? 0 : decimals];
-        out = neg ? -v : v;
-        return true;
-    }
+    if (mant_end == n && short_decimal(m, digits, decimals, neg, out)) return true;
 
     // 3. The general conversion.
     std::string spelled;

@@ -17,7 +17,8 @@ int32_t row_of(double lat) {
 }
 
 int32_t col_of(double lon) {
-    double l = std::fmod(lon, 360.0);
+    // Below a whole turn fmod gives lon itself: spared, the bulk of every catalog.
+    double l = std::fabs(lon) < 360.0 ? lon : std::fmod(lon, 360.0);
     if (l < 0.0) l += 360.0;
     int32_t c = static_cast<int32_t>(std::floor(l));
     return c >= COLS ? c - COLS : c;
@@ -46,6 +47,7 @@ int32_t power_of_two_at_least(int64_t n) {
 template <class Value>
 void build_max_tree(MaxTree& t, int32_t count, Value value) {
     t.size = power_of_two_at_least(count);
+    reserve_table(t.max, 2 * static_cast<size_t>(t.size));
     t.max.assign(2 * static_cast<size_t>(t.size), NO_MAG);
     for (int32_t p = 0; p < count; ++p) {
         const float v = value(p);
@@ -78,27 +80,56 @@ void build_time_tree(EventIndex& x, const EventCatalog& cat) {
     }
 }
 
+// The least magnitude whose rupture radius exceeds BIG_RADIUS_KM. The radius
+// grows with the magnitude (every step of rupture_radius is a correctly
+// rounded increasing operation), so a radius exceeds BIG_RADIUS_KM exactly
+// when the magnitude is at least this one, and a NaN magnitude (a NaN
+// radius) is on neither side; found by stepping float by float from the
+// neighbourhood of the real-number answer, about 6.13.
+float least_big_magnitude() {
+    float m = 6.13f;
+    while (!(rupture_radius(m) > BIG_RADIUS_KM)) m = std::nextafter(m, std::numeric_limits<float>::infinity());
+    for (;;) {
+        const float below = std::nextafter(m, -std::numeric_limits<float>::infinity());
+        if (!(rupture_radius(below) > BIG_RADIUS_KM)) return m;
+        m = below;
+    }
+}
+
 }  // namespace
+
+void prepare_event(const EventIndex& x, int32_t i) {
+    const EventCatalog& cat = *x.cat;
+    x.prep[i].geo = geo_point(cat.lat[i], cat.lon[i], cat.dep[i]);
+    x.prep[i].radius = rupture_radius(cat.mag[i]);
+    x.ready[i] = 1;
+}
 
 void build_index(EventIndex& x, const EventCatalog& cat) {
     using namespace index_detail;
     const int32_t n = cat.n;
     x.n = n;
-    x.geo.assign(static_cast<size_t>(n) + 1, GeoPoint{});
-    x.radius.assign(static_cast<size_t>(n) + 1, 0.0f);
+    x.cat = &cat;
+    // Left unwritten until asked for; in large pages, since the searches
+    // ask for events all along the catalog.
+    x.prep.reset(new Prepared[static_cast<size_t>(n) + 1]);
+    advise_large_pages(x.prep.get(), (static_cast<size_t>(n) + 1) * sizeof(Prepared));
+    x.ready.assign(static_cast<size_t>(n) + 1, 0);
+    const float big_mag = least_big_magnitude();
     x.big.clear();
     for (int32_t i = 1; i <= n; ++i) {
-        x.geo[i] = geo_point(cat.lat[i], cat.lon[i], cat.dep[i]);
-        x.radius[i] = rupture_radius(cat.mag[i]);
-        if (x.radius[i] > BIG_RADIUS_KM) x.big.push_back(i);
+        if (cat.mag[i] >= big_mag) x.big.push_back(i);
     }
     build_time_tree(x, cat);
     build_max_tree(x.mag, n, [&](int32_t p) { return cat.mag[p + 1]; });
 
     // The grid: count per cell, then fill in index order.
     x.cell_first.assign(CELLS + 1, 0);
+    reserve_table(x.placed, static_cast<size_t>(n) + 1);
     x.placed.assign(static_cast<size_t>(n) + 1, 0);
-    std::vector<int32_t> cell_of(static_cast<size_t>(n) + 1, WILD_CELL);
+    std::vector<int32_t> cell_of;
+    reserve_table(cell_of, static_cast<size_t>(n) + 1);
+    cell_of.assign(static_cast<size_t>(n) + 1, WILD_CELL);
     for (int32_t i = 1; i <= n; ++i) {
         const float lat = cat.lat[i], lon = cat.lon[i];
         if (std::fabs(lat) <= 90.0f && std::fabs(lon) <= 360.0f) {
@@ -108,6 +139,7 @@ void build_index(EventIndex& x, const EventCatalog& cat) {
         ++x.cell_first[cell_of[i] + 1];
     }
     for (int32_t c = 0; c < CELLS; ++c) x.cell_first[c + 1] += x.cell_first[c];
+    reserve_table(x.cell_events, static_cast<size_t>(n));
     x.cell_events.assign(static_cast<size_t>(n), 0);
     std::vector<int32_t> fill(x.cell_first.begin(), x.cell_first.end() - 1);
     for (int32_t i = 1; i <= n; ++i) x.cell_events[fill[cell_of[i]]++] = i;
@@ -115,7 +147,7 @@ void build_index(EventIndex& x, const EventCatalog& cat) {
     build_max_tree(x.cell_mag, n, [&](int32_t p) { return cat.mag[x.cell_events[p]]; });
     build_max_tree(x.cell_small_mag, n, [&](int32_t p) {
         const int32_t i = x.cell_events[p];
-        return x.radius[i] <= BIG_RADIUS_KM ? cat.mag[i] : NO_MAG;
+        return cat.mag[i] < big_mag ? cat.mag[i] : NO_MAG;
     });
 }
 

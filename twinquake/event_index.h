@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "event_catalog.h"
@@ -42,6 +43,12 @@ constexpr int32_t TIME_BLOCK = 32;
 // A bottom-up tree of maxima over positions 0..size-1 (size a power of two):
 // node k (1 <= k < size) holds the larger of nodes 2k and 2k + 1, leaf p is
 // node size + p. NaN and unused leaves count as -inf.
+// What the distance formula and the aftershock test take of one event.
+struct Prepared {
+    GeoPoint geo;  // prepared hypocentre
+    float radius;  // rupture radius, km, 32-bit
+};
+
 struct MaxTree {
     int32_t size = 1;
     std::vector<float> max;  // 2 * size nodes
@@ -49,9 +56,14 @@ struct MaxTree {
 
 // Built once per run from the loaded catalog (build_index); read-only after.
 struct EventIndex {
-    int32_t n = 0;              // events, indices 1 to n
-    std::vector<GeoPoint> geo;  // prepared hypocentre of each event (1-based)
-    std::vector<float> radius;  // rupture radius of each event, km, 32-bit (1-based)
+    int32_t n = 0;  // events, indices 1 to n
+    // The prepared hypocentre and rupture radius of each event (1-based),
+    // made the first time a search asks for them (see prepared): a search
+    // looks at the few events near its candidates only, so most are never
+    // made, and their memory is never written.
+    const EventCatalog* cat = nullptr;         // the catalog indexed
+    mutable std::unique_ptr<Prepared[]> prep;  // valid where ready is 1
+    mutable std::vector<uint8_t> ready;        // 1 once prep[i] is made
     // dat by blocks of TIME_BLOCK events (event i in block (i - 1) / TIME_BLOCK):
     // trees of the least and largest dat of each block leaving NaN out, and
     // whether a block holds a NaN. A walk's time condition holds on an
@@ -74,6 +86,16 @@ struct EventIndex {
 };
 
 void build_index(EventIndex& x, const EventCatalog& cat);
+
+// Makes prep[i] from the catalog's values of event i.
+void prepare_event(const EventIndex& x, int32_t i);
+
+// The prepared hypocentre and rupture radius of event i, the same values
+// whenever they are made.
+inline const Prepared& prepared(const EventIndex& x, int32_t i) {
+    if (!x.ready[i]) prepare_event(x, i);
+    return x.prep[i];
+}
 
 // Largest magnitude over indices lo..hi (-inf when the range is empty).
 float range_max_mag(const EventIndex& x, int32_t lo, int32_t hi);

@@ -17,11 +17,13 @@ constexpr int32_t UNKNOWN = -1;  // aftershock test not made yet
 // within the limit then. Only for events the grid places (|lat| <= 90).
 bool beyond_by_latitude(const EventIndex& x, int32_t a, int32_t b, float limit) {
     if (!x.placed[a] || !x.placed[b]) return false;
-    const double dphi = std::fabs(static_cast<double>(x.geo[a].phi) - x.geo[b].phi);
+    const double dphi = std::fabs(static_cast<double>(prepared(x, a).geo.phi) - prepared(x, b).geo.phi);
     return dphi * EARTH_RADIUS_KM > static_cast<double>(limit) + PRUNE_MARGIN_KM;
 }
 
-float distance(const EventIndex& x, int32_t a, int32_t b) { return hypo_distance(x.geo[a], x.geo[b]); }
+float distance(const EventIndex& x, int32_t a, int32_t b) {
+    return hypo_distance(prepared(x, a).geo, prepared(x, b).geo);
+}
 
 // The walk back of the aftershock tests: events within LOOKBACK_DAYS before
 // t, 64-bit, lo..i-1.
@@ -127,8 +129,8 @@ int32_t find_parent(const EventCatalog& cat, Search& s, int32_t i) {
         const float mj = cat.mag[j];
         if (!(mj > mag)) return;
         if (best != i && (mj < cat.mag[best] || (mj == cat.mag[best] && j < best))) return;
-        if (beyond_by_latitude(x, i, j, x.radius[j])) return;
-        if (x.radius[j] >= distance(x, i, j)) best = j;
+        if (beyond_by_latitude(x, i, j, prepared(x, j).radius)) return;
+        if (prepared(x, j).radius >= distance(x, i, j)) best = j;
     };
     auto big = std::lower_bound(x.big.begin(), x.big.end(), lo);
     for (; big != x.big.end() && *big < i; ++big) consider(*big);
@@ -156,7 +158,8 @@ bool find_shock(const EventCatalog& cat, Search& s, int32_t m) {
     const float mag = cat.mag[m];
     if (!(range_max_mag(x, lo, m - 1) > mag)) return false;
     auto reaches = [&](int32_t j) {
-        return cat.mag[j] > mag && !beyond_by_latitude(x, m, j, x.radius[j]) && x.radius[j] >= distance(x, m, j);
+        return cat.mag[j] > mag && !beyond_by_latitude(x, m, j, prepared(x, j).radius) &&
+               prepared(x, j).radius >= distance(x, m, j);
     };
     // The walk's own first steps: in a dense cluster a larger event that
     // reaches is most often among the last few.

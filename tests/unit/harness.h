@@ -16,15 +16,3 @@ inline std::string slurp(const std::filesystem::path& p) {
     s << f.rdbuf();
     return s.str();
 }
-
-// A small deterministic generator of 64-bit numbers (xorshift): the same
-// sequence on every platform and library, for wide sampling tests.
-struct XorShift {
-    uint64_t s;  // state, never 0
-    uint64_t operator()() {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return s;
-    }
-};

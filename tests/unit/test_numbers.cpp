@@ -12,6 +12,7 @@
 
 #include "harness.h"
 #include "numbers.h"
+#include "random_catalog.h"
 
 namespace {
 
@@ -149,7 +150,8 @@ TEST(Numbers, RealsInEveryFormAndWidth) {
 // read as the correctly rounded conversion gives it, in both widths,
 // whichever stage of the conversion takes it.
 TEST(Numbers, RealsMatchTheCorrectlyRoundedConversion) {
-    XorShift next{0x2545F4914F6CDD1Dull};
+    rc::Rng rng = rc::make_rng(0x2545F4914F6CDD1Dull);
+    auto next = [&rng] { return rng.g(); };
     for (int k = 0; k < 20000; ++k) {
         std::string t;
         if (next() % 4 == 0) t += '-';

@@ -14,6 +14,8 @@
 #include <string>
 
 #include "event_catalog.h"
+#include "event_index.h"
+#include "geometry.h"
 #include "harness.h"
 #include "random_catalog.h"
 #include "records.h"
@@ -289,6 +291,30 @@ TEST(Search, OffsetsAndCountersPastTwoToThe31) {
     char after[AFTERSHOCK_LINE_LEN];
     aftershock_line(cat, rc, printed_count(int64_t{5'000'000'000}), 1, 2, after);
     EXPECT_EQ(std::string(after, 5), "**** ");
+}
+
+// The index picks the events of large rupture radius by their magnitude: it
+// must pick exactly those whose radius exceeds BIG_RADIUS_KM, for every float
+// near the bound (about 6.13), the infinities and a NaN.
+TEST(Search, LargeRadiusEventsAreExactlyThoseBeyondTheBound) {
+    std::vector<float> mags = {0.0f, -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+                               std::numeric_limits<float>::quiet_NaN()};
+    for (float m = 6.12f; m < 6.14f; m = std::nextafter(m, 7.0f)) mags.push_back(m);
+    EventCatalog cat;
+    std::vector<int32_t> want;
+    for (const float m : mags) {
+        CatalogEvent ev{};
+        ev.tim = make_text("t");
+        ev.nam = ev.tim;
+        ev.mag = m;
+        add_event(cat, ev);
+        if (rupture_radius(m) > BIG_RADIUS_KM) want.push_back(cat.n);
+    }
+    EventIndex x;
+    build_index(x, cat);
+    EXPECT_EQ(x.big, want);
+    EXPECT_GT(want.size(), 1000u);  // the bound lies inside the floats tried
+    EXPECT_LT(want.size(), mags.size() - 1000);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "event_catalog.h"
 #include "harness.h"
+#include "random_catalog.h"
 #include "templates.h"
 #include "text_io.h"
 
@@ -414,7 +415,8 @@ std::string formatted(T v, int w, int d) {
 TEST(Templates, FixedFieldsMatchTheExactConversionOverWideSamples) {
     // Random bit patterns of every magnitude, and decimal-looking values with
     // ties: every F field must round the stored value exactly.
-    XorShift next{0x9E3779B97F4A7C15ull};
+    rc::Rng rng = rc::make_rng(0x9E3779B97F4A7C15ull);
+    auto next = [&rng] { return rng.g(); };
     for (int k = 0; k < 200000; ++k) {
         const int d = static_cast<int>(next() % 11);
         uint64_t bits = next();
