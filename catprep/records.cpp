@@ -100,22 +100,7 @@ bool within_filters(const Options& o, const Instant& at, const Number& lat, cons
 
 }  // namespace
 
-std::string shown(std::string_view text) {
-    static const char HEX[] = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < text.size() && i < SHOWN_MAX; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < ' ' || c == 0x7f) {
-            s += "\\x";
-            s.push_back(HEX[c >> 4]);
-            s.push_back(HEX[c & 15]);
-        } else {
-            s.push_back(static_cast<char>(c));
-        }
-    }
-    if (text.size() > SHOWN_MAX) s += "...";
-    return s;
-}
+std::string shown(std::string_view text) { return tool_shown(text, SHOWN_MAX); }
 
 void take_record(Catalog& cat, const SourceRecord& rec) {
     const Options& opt = cat.opt;

@@ -88,6 +88,23 @@ void tool_fail(std::string_view message) {
     _exit(2);
 }
 
+std::string tool_shown(std::string_view text, size_t max) {
+    static const char HEX[] = "0123456789abcdef";
+    std::string s;
+    for (size_t i = 0; i < text.size() && i < max; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < ' ' || c == 0x7f) {
+            s += "\\x";
+            s.push_back(HEX[c >> 4]);
+            s.push_back(HEX[c & 15]);
+        } else {
+            s.push_back(static_cast<char>(c));
+        }
+    }
+    if (text.size() > max) s += "...";
+    return s;
+}
+
 void output_open(const std::string& path) {
     out_buffer.reserve(BUFFER_BYTES);
     if (path.empty() || path == "-") {

@@ -33,6 +33,11 @@ const char* tool_name();
 // (nothing is written or removed then). Null (the default) for a real run.
 void tool_fail_hook(void (*hook)(std::string_view message));
 
+// An offending text as a diagnostic quotes it: control bytes as \xNN (so the
+// diagnostic stays one line of text and cannot act on a terminal), and cut
+// after `max` bytes with "..." when longer.
+std::string tool_shown(std::string_view text, size_t max);
+
 // Opens the run's output: standard output for "-" or an empty path,
 // otherwise a temporary file beside `path`.
 void output_open(const std::string& path);

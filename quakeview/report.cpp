@@ -108,22 +108,7 @@ constexpr size_t SHOWN_TEXT = 60;  // characters of an offending line quoted in 
 
 // The offending text as a diagnostic quotes it: control bytes as \xNN, so
 // that the diagnostic stays one line of text, and long lines cut.
-std::string shown(std::string_view text) {
-    static const char HEX[] = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < text.size() && i < SHOWN_TEXT; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < ' ' || c == 0x7f) {
-            s += "\\x";
-            s.push_back(HEX[c >> 4]);
-            s.push_back(HEX[c & 15]);
-        } else {
-            s.push_back(static_cast<char>(c));
-        }
-    }
-    if (text.size() > SHOWN_TEXT) s += "...";
-    return s;
-}
+std::string shown(std::string_view text) { return tool_shown(text, SHOWN_TEXT); }
 
 bool is_blank(char c) { return c == ' '; }
 
