@@ -167,6 +167,10 @@ void read_event(CatalogEvent& ev, int32_t stream, Layout layout) {
         if (layout == Layout::labelled) store_text(ev.nam.c, TEXT_LEN, c.nam);
         return;
     }
+    read_event_statement(ev, stream, layout);
+}
+
+void read_event_statement(CatalogEvent& ev, int32_t stream, Layout layout) {
     const IoItem items[] = {
         io(ev.tim), io(ev.lat), io(ev.lon), io(ev.dep), io(ev.mag), io(ev.dat), io(ev.nam),
     };

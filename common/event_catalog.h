@@ -68,6 +68,9 @@ struct EventCatalog {
 // is taken in one pass; any other goes to the general reader, with the same
 // result.
 void read_event(CatalogEvent& ev, int32_t stream, Layout layout);
+// The same statement by the general reader alone (read_free), whatever the
+// line: what read_event falls back to, and what its one-pass form must equal.
+void read_event_statement(CatalogEvent& ev, int32_t stream, Layout layout);
 
 // read_event for lines 1 to n, stored at indices 1 to n; nothing when n <= 0.
 void load_events(EventCatalog& cat, int32_t stream, int32_t n, Layout layout);

@@ -31,9 +31,7 @@ std::string read_all(const std::string& file, int32_t count, Layout layout, bool
             ev.tim = make_text("");
             ev.nam = ev.tim;
             if (general) {
-                const IoItem items[] = {io(ev.tim), io(ev.lat), io(ev.lon), io(ev.dep),
-                                        io(ev.mag), io(ev.dat), io(ev.nam)};
-                read_free(STDIN_STREAM, items, layout == Layout::labelled ? 7 : 6);
+                read_event_statement(ev, STDIN_STREAM, layout);
             } else {
                 read_event(ev, STDIN_STREAM, layout);
             }

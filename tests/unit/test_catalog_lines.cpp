@@ -46,9 +46,7 @@ Outcome read_all(const fs::path& file, int32_t count, Layout layout, bool genera
         for (int32_t k = 0; k < count; ++k) {
             CatalogEvent ev = blank_event();
             if (general) {
-                const IoItem items[] = {io(ev.tim), io(ev.lat), io(ev.lon), io(ev.dep),
-                                        io(ev.mag), io(ev.dat), io(ev.nam)};
-                read_free(STDIN_STREAM, items, layout == Layout::labelled ? 7 : 6);
+                read_event_statement(ev, STDIN_STREAM, layout);
             } else {
                 read_event(ev, STDIN_STREAM, layout);
             }
